@@ -1,0 +1,1 @@
+#include "tavo_global_namespace.h"

@@ -1,0 +1,1 @@
+#include "foundation/z4utils.h"

@@ -1,0 +1,13 @@
+#pragma once
+
+// Umbrella header of libtavo_kernel: every public header of the library.
+
+#include "tavo_kernel_export.h"
+
+// Kernel foundation
+#include "foundation/abstractlog.h"
+#include "foundation/app_shared.h"
+#include "foundation/tavo_global_namespace.h"
+#include "foundation/z4utils.h"
+#include "foundation/zutils.h"
+#include "foundation/zvector.h"
