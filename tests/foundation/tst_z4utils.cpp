@@ -1,9 +1,186 @@
+#include "foundation/z4utils.h"
+#include "foundation/zutils.h"
+
 #include <QtTest>
+
+#include <memory>
 
 class Tst_z4utils : public QObject
 {
     Q_OBJECT
+
+private Q_SLOTS:
+    void dumpShowsPrintableBytesAndCutMark_data();
+    void dumpShowsPrintableBytesAndCutMark();
+    void hexEncodingSeparatesBetweenBytes();
+    void hexDecodingSkipsSeparatorsAndPairsDigits_data();
+    void hexDecodingSkipsSeparatorsAndPairsDigits();
+    void fullTrimmedJoinsWordsWithOneSpace();
+    void wikiHandlingConvertsKnownTags_data();
+    void wikiHandlingConvertsKnownTags();
+    void dotStringAcceptsOnlyDottedDecimal_data();
+    void dotStringAcceptsOnlyDottedDecimal();
+    void oidStringJoinsFirstCountElements();
 };
+
+void Tst_z4utils::dumpShowsPrintableBytesAndCutMark_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("printable");
+    QTest::addColumn<int>("maxLength");
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("lower");
+
+    const QByteArray aZeroB("A\x00"
+                            "B",
+                            3);
+    QTest::newRow("printable") << aZeroB << true << 0 << QStringLiteral("A.00.B. (3)")
+                               << QStringLiteral("A.00.B. (3)");
+    QTest::newRow("printableCut") << aZeroB << true << 2 << QStringLiteral("A.00. ... (3)")
+                                  << QStringLiteral("A.00. ... (3)");
+    QTest::newRow("hexOnly") << aZeroB << false << -1 << QStringLiteral("41.00.42. (3)")
+                             << QStringLiteral("41.00.42. (3)");
+    QTest::newRow("maxEqualsLength") << aZeroB << false << 3 << QStringLiteral("41.00.42. (3)")
+                                     << QStringLiteral("41.00.42. (3)");
+    QTest::newRow("printableBounds")
+        << QByteArray("\x20\x21\x7F\x80\x0A", 5) << true << 0
+        << QStringLiteral("20.!.\x7F.80.0A. (5)") << QStringLiteral("20.!.\x7F.80.0a. (5)");
+    QTest::newRow("lettersHex") << QByteArray("\xAB\xCD", 2) << false << 1
+                                << QStringLiteral("AB. ... (2)") << QStringLiteral("ab. ... (2)");
+    QTest::newRow("empty") << QByteArray() << true << 0 << QStringLiteral(" (0)")
+                           << QStringLiteral(" (0)");
+    const QString ones = QStringLiteral("01.").repeated(300) + QStringLiteral(" (300)");
+    QTest::newRow("longerThanFreshAsciiZ") << QByteArray(300, '\x01') << true << 0 << ones << ones;
+}
+
+void Tst_z4utils::dumpShowsPrintableBytesAndCutMark()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, printable);
+    QFETCH(int, maxLength);
+    QFETCH(QString, upper);
+    QFETCH(QString, lower);
+
+    QCOMPARE(utils::byteArrayToString(bytes, printable, maxLength), upper);
+    QCOMPARE(utils::pcharToString(bytes.constData(), bytes.size(), printable, maxLength), lower);
+    const std::unique_ptr<AsciiZ> z(
+        utils::pcharToAsciiZ(bytes.constData(), bytes.size(), printable, maxLength));
+    QCOMPARE(QString::fromLatin1(z->data(), z->size()), upper);
+    QCOMPARE(utils::pcharToString(nullptr, 5, printable, maxLength), QStringLiteral(" (0)"));
+}
+
+void Tst_z4utils::hexEncodingSeparatesBetweenBytes()
+{
+    const QByteArray three("\x0A\xFF\x00", 3);
+    QByteArray out("pre:");
+    utils::byteArrayHexEncoding(three, out, '\0');
+    utils::byteArrayHexEncoding(three, out, '.');
+    utils::byteArrayHexEncoding(QByteArray(), out, '.');
+    QCOMPARE(out, QByteArray("pre:0AFF000A.FF.00"));
+
+    std::unique_ptr<char[]> buffer(utils::byteArrayHexEncoding_ch(three, '.'));
+    QCOMPARE(QByteArray(buffer.get()), QByteArray("0A.FF.00"));
+    buffer.reset(utils::byteArrayHexEncoding_ch(QByteArray("\x7F"), '.'));
+    QCOMPARE(QByteArray(buffer.get()), QByteArray("7F"));
+    QVERIFY(!utils::byteArrayHexEncoding_ch(QByteArray(), '.'));
+}
+
+void Tst_z4utils::hexDecodingSkipsSeparatorsAndPairsDigits_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<char>("separator");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("decoded");
+
+    QTest::newRow("separated") << QByteArray("0A.0B") << '.' << true << QByteArray("\x0A\x0B");
+    QTest::newRow("separatorAnywhere")
+        << QByteArray("0.A0.B") << '.' << true << QByteArray("\x0A\x0B");
+    QTest::newRow("lowerCase") << QByteArray("ff00") << '\0' << true << QByteArray("\xFF\x00", 2);
+    QTest::newRow("oddCountKeepsPairs") << QByteArray("ABC") << '\0' << false << QByteArray("\xAB");
+    QTest::newRow("nonDigitStops") << QByteArray("AG") << '\0' << false << QByteArray();
+    QTest::newRow("zeroSeparatorSkipsNothing")
+        << QByteArray("0A.0B") << '\0' << false << QByteArray("\x0A");
+    QTest::newRow("empty") << QByteArray() << '.' << true << QByteArray();
+}
+
+void Tst_z4utils::hexDecodingSkipsSeparatorsAndPairsDigits()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(char, separator);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, decoded);
+
+    QByteArray out("pre");
+    QCOMPARE(utils::byteArrayHexDecoding(text, out, separator), ok);
+    QCOMPARE(out, QByteArray("pre") + decoded);
+}
+
+void Tst_z4utils::fullTrimmedJoinsWordsWithOneSpace()
+{
+    QCOMPARE(utils::fullTrimmed(QStringLiteral("one\t\ntwo")), QStringLiteral("one two"));
+    QCOMPARE(utils::fullTrimmed(QStringLiteral(" \r\n a  b \t")), QStringLiteral("a b"));
+    QCOMPARE(utils::fullTrimmed(QStringLiteral(" \t\r\n")), QString());
+    // Only the four blanks separate words.
+    QCOMPARE(utils::fullTrimmed(QStringLiteral("a\vb  c")), QStringLiteral("a\vb c"));
+}
+
+void Tst_z4utils::wikiHandlingConvertsKnownTags_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("bold") << QStringLiteral("a [b]bold[/b] c") << QStringLiteral("a <b>bold</b> c");
+    QTest::newRow("allTags") << QStringLiteral("[i][u]x[/u][/i][br]")
+                             << QStringLiteral("<i><u>x</u></i><br>");
+    QTest::newRow("unknownKept") << QStringLiteral("[x]") << QStringLiteral("[x]");
+    QTest::newRow("escapedBracket") << QStringLiteral("\\[b]") << QStringLiteral("[b]");
+    QTest::newRow("escapeKeepsBackslash") << QStringLiteral("a\\nb") << QStringLiteral("a\\nb");
+    QTest::newRow("openTagDropped") << QStringLiteral("end [b") << QStringLiteral("end ");
+    QTest::newRow("bracketInsideTag") << QStringLiteral("[a[b]") << QStringLiteral("[a[b]");
+}
+
+void Tst_z4utils::wikiHandlingConvertsKnownTags()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+
+    QCOMPARE(utils::wikiHandling(text), expected);
+}
+
+void Tst_z4utils::dotStringAcceptsOnlyDottedDecimal_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QVector<int>>("appended");
+
+    QTest::newRow("oid") << QStringLiteral("1.3.6.1") << true << QVector<int> {1, 3, 6, 1};
+    QTest::newRow("doubledDot") << QStringLiteral("1..3") << false << QVector<int> {1};
+    QTest::newRow("leadingDot") << QStringLiteral(".1") << false << QVector<int>();
+    QTest::newRow("trailingDot") << QStringLiteral("1.3.") << false << QVector<int> {1, 3};
+    QTest::newRow("letter") << QStringLiteral("1.3x") << false << QVector<int> {1};
+    QTest::newRow("empty") << QString() << false << QVector<int>();
+}
+
+void Tst_z4utils::dotStringAcceptsOnlyDottedDecimal()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(QVector<int>, appended);
+
+    QVector<int> out {7};
+    QCOMPARE(utils::dotStringToIntList(text, out), ok);
+    QCOMPARE(out, QVector<int> {7} + appended);
+}
+
+void Tst_z4utils::oidStringJoinsFirstCountElements()
+{
+    const QVector<int> oid {1, 3, 6, 1};
+    QCOMPARE(utils::intListToOidString(oid, 0), QStringLiteral("1.3.6.1"));
+    QCOMPARE(utils::intListToOidString(oid, 2), QStringLiteral("1.3"));
+    QCOMPARE(utils::intListToOidString(oid, -1), QStringLiteral("1.3.6.1"));
+    QCOMPARE(utils::intListToOidString(oid, 9), QStringLiteral("1.3.6.1"));
+    QCOMPARE(utils::intListToOidString(QVector<int>(), 0), QString());
+}
 
 QTEST_GUILESS_MAIN(Tst_z4utils)
 #include "tst_z4utils.moc"
