@@ -11,3 +11,11 @@
 #include "foundation/z4utils.h"
 #include "foundation/zutils.h"
 #include "foundation/zvector.h"
+
+// Class database
+#include "classes/class_db.h"
+#include "classes/device_class.h"
+#include "classes/sax_class_parser.h"
+
+// Alarms and events
+#include "alarms/alarm_action.h"
