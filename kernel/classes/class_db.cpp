@@ -73,7 +73,7 @@ void ClassDb::loadDir(const QString& path)
 
     // Case-sensitive on purpose: "*.xml" and "*.XML" are the two accepted
     // spellings, a "*.Xml" backup copy is not a class file.
-    QDirIterator it(path, { QStringLiteral("*.xml"), QStringLiteral("*.XML") },
+    QDirIterator it(path, {QStringLiteral("*.xml"), QStringLiteral("*.XML")},
                     QDir::Files | QDir::CaseSensitive, QDirIterator::Subdirectories);
     while (it.hasNext())
         loadFromFile(it.next());
@@ -137,10 +137,12 @@ bool imageToParamType(const QString& text, Tavo::ParamType type, unsigned long* 
         }
         const uint number = text.toUInt(&ok, 0);
         if (!ok) {
-            tavolog::error(convertMessage(QT_TRANSLATE_NOOP(
-                               "ClassDb",
-                               "[imageToNumericType()] Expected unsigned integer value but '%1' found"))
-                               .arg(text));
+            tavolog::error(
+                convertMessage(
+                    QT_TRANSLATE_NOOP(
+                        "ClassDb",
+                        "[imageToNumericType()] Expected unsigned integer value but '%1' found"))
+                    .arg(text));
             return false;
         }
         *value = number;
@@ -149,9 +151,11 @@ bool imageToParamType(const QString& text, Tavo::ParamType type, unsigned long* 
     case Tavo::INT: {
         const int number = text.toInt(&ok, 0);
         if (!ok) {
-            tavolog::error(convertMessage(QT_TRANSLATE_NOOP(
-                               "ClassDb", "[imageToNumericType()] Expected integer value but '%1' found"))
-                               .arg(text));
+            tavolog::error(
+                convertMessage(
+                    QT_TRANSLATE_NOOP(
+                        "ClassDb", "[imageToNumericType()] Expected integer value but '%1' found"))
+                    .arg(text));
             return false;
         }
         if (!value) {
@@ -164,9 +168,11 @@ bool imageToParamType(const QString& text, Tavo::ParamType type, unsigned long* 
     case Tavo::FLOAT: {
         const float number = text.toFloat(&ok);
         if (!ok) {
-            tavolog::error(convertMessage(QT_TRANSLATE_NOOP(
-                               "ClassDb", "[imageToNumericType()] Expected float value but '%1' found"))
-                               .arg(text));
+            tavolog::error(
+                convertMessage(
+                    QT_TRANSLATE_NOOP("ClassDb",
+                                      "[imageToNumericType()] Expected float value but '%1' found"))
+                    .arg(text));
             return false;
         }
         if (!value) {
@@ -191,11 +197,11 @@ bool imageToParamType(const QString& text, Tavo::ParamType type, unsigned long* 
         }
         QByteArray decoded;
         if (!utils::byteArrayHexDecoding(text.toLatin1(), decoded, '.')) {
-            tavolog::error(
-                convertMessage(QT_TRANSLATE_NOOP("ClassDb",
-                                                 "[imageToNumericType()] Expected hex-value string of "
-                                                 "the even-value size, but found '%1'"))
-                    .arg(text));
+            tavolog::error(convertMessage(QT_TRANSLATE_NOOP(
+                                              "ClassDb",
+                                              "[imageToNumericType()] Expected hex-value string of "
+                                              "the even-value size, but found '%1'"))
+                               .arg(text));
             return false;
         }
         *bytes = decoded;

@@ -62,7 +62,8 @@ bool DeviceClass::setVirtualParamClass(ParamClass* paramClass)
     }
 
     if (!existing->isPredefined) {
-        tavolog::error(tr("Virtual param class with name '%1' is already setted").arg(paramClass->name));
+        tavolog::error(
+            tr("Virtual param class with name '%1' is already setted").arg(paramClass->name));
         return false;
     }
     existing->script = paramClass->script;

@@ -41,24 +41,24 @@ enum class Tag {
 Tag tagOf(const QString& name)
 {
     static const QHash<QString, Tag> tags = {
-        { QStringLiteral("classlist"), Tag::ClassList },
-        { QStringLiteral("class"), Tag::Class },
-        { QStringLiteral("param"), Tag::Param },
-        { QStringLiteral("alias"), Tag::Alias },
-        { QStringLiteral("reference"), Tag::Reference },
-        { QStringLiteral("vparam"), Tag::VirtualParam },
-        { QStringLiteral("arg"), Tag::Arg },
-        { QStringLiteral("script"), Tag::Script },
-        { QStringLiteral("human_name"), Tag::HumanName },
-        { QStringLiteral("info"), Tag::Info },
-        { QStringLiteral("defvalue"), Tag::DefValue },
-        { QStringLiteral("access"), Tag::Access },
-        { QStringLiteral("variants"), Tag::Variants },
-        { QStringLiteral("minvalue"), Tag::MinValue },
-        { QStringLiteral("maxvalue"), Tag::MaxValue },
-        { QStringLiteral("step"), Tag::Step },
-        { QStringLiteral("oid"), Tag::Oid },
-        { QStringLiteral("alarm"), Tag::Alarm },
+        {QStringLiteral("classlist"), Tag::ClassList},
+        {QStringLiteral("class"), Tag::Class},
+        {QStringLiteral("param"), Tag::Param},
+        {QStringLiteral("alias"), Tag::Alias},
+        {QStringLiteral("reference"), Tag::Reference},
+        {QStringLiteral("vparam"), Tag::VirtualParam},
+        {QStringLiteral("arg"), Tag::Arg},
+        {QStringLiteral("script"), Tag::Script},
+        {QStringLiteral("human_name"), Tag::HumanName},
+        {QStringLiteral("info"), Tag::Info},
+        {QStringLiteral("defvalue"), Tag::DefValue},
+        {QStringLiteral("access"), Tag::Access},
+        {QStringLiteral("variants"), Tag::Variants},
+        {QStringLiteral("minvalue"), Tag::MinValue},
+        {QStringLiteral("maxvalue"), Tag::MaxValue},
+        {QStringLiteral("step"), Tag::Step},
+        {QStringLiteral("oid"), Tag::Oid},
+        {QStringLiteral("alarm"), Tag::Alarm},
     };
     return tags.value(name, Tag::Unknown);
 }
@@ -105,12 +105,18 @@ struct TypeKeyword
 };
 
 const TypeKeyword paramTypeKeywords[] = {
-    { "UINT", Tavo::UINT, 0 },         { "INT", Tavo::INT, 0 },
-    { "FLOAT", Tavo::FLOAT, 0 },       { "ASCIIZ", Tavo::ASCIIZ, 4 },
-    { "BYTE_ARRAY", Tavo::BYTE_ARRAY, 4 }, { "FILE", Tavo::FILE, 0 },
-    { "COUNTER", Tavo::UINT, 65 },     { "COUNTER32", Tavo::UINT, 65 },
-    { "COUNTER64", Tavo::UINT, 70 },   { "GAUGE", Tavo::UINT, 66 },
-    { "GAUGE32", Tavo::UINT, 66 },     { "UINTEGER32", Tavo::UINT, 71 },
+    {"UINT", Tavo::UINT, 0},
+    {"INT", Tavo::INT, 0},
+    {"FLOAT", Tavo::FLOAT, 0},
+    {"ASCIIZ", Tavo::ASCIIZ, 4},
+    {"BYTE_ARRAY", Tavo::BYTE_ARRAY, 4},
+    {"FILE", Tavo::FILE, 0},
+    {"COUNTER", Tavo::UINT, 65},
+    {"COUNTER32", Tavo::UINT, 65},
+    {"COUNTER64", Tavo::UINT, 70},
+    {"GAUGE", Tavo::UINT, 66},
+    {"GAUGE32", Tavo::UINT, 66},
+    {"UINTEGER32", Tavo::UINT, 71},
 };
 
 // Aliases and references name a value type only; the SNMP keywords belong to
@@ -125,7 +131,7 @@ bool applyTypeKeyword(const QString& text, ParamClass* target, bool snmpAllowed)
     for (int i = 0; i < count; ++i) {
         if (upper == paramTypeKeywords[i].keyword) {
             target->type = paramTypeKeywords[i].type;
-            if (paramTypeKeywords[i].snmpType)
+            if (snmpAllowed && paramTypeKeywords[i].snmpType)
                 target->snmpType = paramTypeKeywords[i].snmpType;
             return true;
         }
@@ -536,8 +542,8 @@ bool SaxClassParser::applyVariants(const QString& text)
         case Tavo::INT:
             word = Tavo::intToWord(valueText.toInt(&ok, 0));
             if (!ok) {
-                tavolog::error(
-                    tr("Expected integer value in 'variants' tag, but found - '%1'").arg(valueText));
+                tavolog::error(tr("Expected integer value in 'variants' tag, but found - '%1'")
+                                   .arg(valueText));
                 return false;
             }
             break;
@@ -638,8 +644,8 @@ bool SaxClassParser::applyText(const QString& text)
             return false;
         }
         const QStringList ids = currentParam->args.keys(); // ascending text order
-        const QString wrapped = QStringLiteral("function myFunc(%1) { %2 }")
-                                    .arg(ids.join(QStringLiteral(", ")), text);
+        const QString wrapped =
+            QStringLiteral("function myFunc(%1) { %2 }").arg(ids.join(QStringLiteral(", ")), text);
         if (!checkScript(wrapped, currentParam->name))
             return false;
         currentParam->script = text;

@@ -55,8 +55,8 @@ public:
 
     bool startDocument() override;
     bool endDocument() override;
-    bool startElement(const QString& namespaceURI, const QString& localName,
-                      const QString& qName, const QXmlAttributes& attributes) override;
+    bool startElement(const QString& namespaceURI, const QString& localName, const QString& qName,
+                      const QXmlAttributes& attributes) override;
     bool endElement(const QString& namespaceURI, const QString& localName,
                     const QString& qName) override;
     bool characters(const QString& text) override;

@@ -1,0 +1,42 @@
+#include "kernel_fixture.h"
+
+#include "classes/class_db.h"
+#include "foundation/app_shared.h"
+
+KernelFixture::KernelFixture()
+{
+    share::scriptEngine = &engine;
+    dir.makeDir(QStringLiteral("xml_classes"));
+    share::xmlClassesPath = classesDir();
+}
+
+KernelFixture::~KernelFixture()
+{
+    if (share::classDb == m_classDb.get())
+        share::classDb = nullptr;
+}
+
+QString KernelFixture::classesDir() const
+{
+    return dir.filePath(QStringLiteral("xml_classes"));
+}
+
+QString KernelFixture::writeClassFile(const QString& relative, const QByteArray& body) const
+{
+    return writeRawClassFile(
+        relative,
+        QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<classlist>\n") + body +
+            QByteArray("\n</classlist>\n"));
+}
+
+QString KernelFixture::writeRawClassFile(const QString& relative, const QByteArray& content) const
+{
+    return dir.writeFile(QStringLiteral("xml_classes/") + relative, content);
+}
+
+ClassDb* KernelFixture::loadClasses()
+{
+    m_classDb = std::make_unique<ClassDb>(nullptr);
+    share::classDb = m_classDb.get();
+    return m_classDb.get();
+}
