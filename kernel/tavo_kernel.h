@@ -17,5 +17,13 @@
 #include "classes/device_class.h"
 #include "classes/sax_class_parser.h"
 
+// Devices and parameters
+#include "devices/db_entity.h"
+#include "devices/device_db.h"
+#include "devices/paramlist.h"
+
+// Connections and protocols
+#include "connections/adapter.h"
+
 // Alarms and events
 #include "alarms/alarm_action.h"

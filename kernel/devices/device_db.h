@@ -217,11 +217,12 @@ protected:
 
 private:
     Device* findPopulated(const QString& sDevName);
-    Param* takeValue(int iDevCode, int iPrmCode);
+    Param* paramAt(Adapter* adapter, int index, Device** device);
+    DevPrm takeValue(int iDevCode, int iPrmCode);
     void removeOneDevice(Device* device);
-    bool queueWrite(Device* device, Param* param, unsigned long value, bool force);
-    bool queueWrite(Device* device, Param* param, const QByteArray& bytes, const QString& text,
-                    bool force);
+    bool queueRead(Device* device, Param* param, int mark);
+    bool queueWrite(Device* device, Param* param, unsigned long value);
+    bool queueWrite(Device* device, Param* param, const QByteArray& bytes, const QString& text);
     /// The protocol named by a message prefix, or -1.
     static int protocolByKeyword(const QByteArray& keyword);
 
