@@ -1,0 +1,70 @@
+#pragma once
+
+#include "classes/class_db.h"
+#include "devices/device_db.h"
+#include "devices/paramlist.h"
+#include "kernel_fixture.h"
+
+#include <QSignalSpy>
+
+#include <memory>
+
+/**
+ * A kernel fixture with a class file of two device classes and a device
+ * database over it, as an engine would hold one.
+ *
+ * E1: status (uint, aliases), flag[3] on bits 0-2 of status, level (int),
+ * gain (float), label (asciiz), port[3] with OIDs, and the virtual sum(level,
+ * gain). IF: speed and ports[2] with OIDs, for SNMP devices.
+ */
+class DevicesFixture : public KernelFixture
+{
+public:
+    DevicesFixture()
+    {
+        qRegisterMetaType<const ParamCore*>();
+        qRegisterMetaType<ParamCore*>();
+        qRegisterMetaType<DbEntity::NotifyMessage>();
+        writeClassFile(QStringLiteral("e1.xml"), R"(
+<class name="E1" interface="e1if">
+  <param name="status"><human_name>Status</human_name><variants>0:Off,1:On,2</variants></param>
+  <param name="flag" basename="status" bit="0" dim="3"/>
+  <param name="level" type="INT"/>
+  <param name="gain" type="FLOAT"/>
+  <param name="label" type="asciiz"/>
+  <param name="port" dim="3"><human_name>Port</human_name><oid>1.3.6.1.2.5</oid></param>
+  <vparam name="sum">
+    <arg id="a" param="level"/>
+    <arg id="b" param="gain"/>
+    <script>return a + b;</script>
+  </vparam>
+</class>
+<class name="IF" interface="ifif">
+  <param name="speed"><oid>1.3.6.1.2.5</oid></param>
+  <param name="ports" dim="2"><oid>1.3.6.1.2.9</oid></param>
+</class>)");
+        loadClasses();
+        db = std::make_unique<DeviceDb>(nullptr, nullptr);
+        log.clear();
+    }
+
+    /// A populated E1 device bound to @p code, with every parameter bound to
+    /// its index in device.
+    Device* boundE1(int tag, int code)
+    {
+        Device* device = db->createEmptyDevice(QStringLiteral("E1"), tag, 0, code);
+        device->populateDevice();
+        for (Param* param : qAsConst(device->parameters)) {
+            if (param->arraySize > 0)
+                db->setParamCode(code, param->DbEntity::name, param->indexInDevice);
+        }
+        return device;
+    }
+
+    static Param* param(Device* device, const char* name)
+    {
+        return device->parametersByName.value(QLatin1String(name));
+    }
+
+    std::unique_ptr<DeviceDb> db;
+};
