@@ -114,6 +114,12 @@ QString ParamCore::getReadValueAlias() const
 void ParamCore::copyFixedValues(ParamClass* paramClass)
 {
     fixedValues += paramClass->variants;
+    // Usually there is nothing to merge with: sharing the class's map then
+    // saves every parameter of the class its own copy.
+    if (aliases.isEmpty()) {
+        aliases = paramClass->variantNames;
+        return;
+    }
     for (auto it = paramClass->variantNames.cbegin(); it != paramClass->variantNames.cend(); ++it)
         aliases.insert(it.key(), it.value());
 }

@@ -198,6 +198,7 @@ bool Device::populateDevice()
 bool Device::devicePostProcessing()
 {
     bool result = true;
+    const Param* previous = nullptr;
     for (Param* param : qAsConst(parameters)) {
         if (!param->baseName.isEmpty()) {
             Param* base = parametersByName.value(param->baseName);
@@ -212,11 +213,19 @@ bool Device::devicePostProcessing()
                 base->bitParameters.append(param);
             }
         }
-        for (quint32 value : qAsConst(param->fixedValues)) {
-            const QString alias = param->aliases.value(value);
-            param->valueTexts.append(alias.isEmpty() ? QString::number(Tavo::wordToInt(value))
-                                                     : alias);
+        if (previous && param->valueTexts.isEmpty() &&
+            previous->fixedValues == param->fixedValues && previous->aliases == param->aliases) {
+            // Elements of an array, and parameters with the same choices, share one list.
+            param->valueTexts = previous->valueTexts;
+        } else {
+            for (quint32 value : qAsConst(param->fixedValues)) {
+                const QString alias = param->aliases.value(value);
+                param->valueTexts.append(alias.isEmpty() ? QString::number(Tavo::wordToInt(value))
+                                                         : alias);
+            }
         }
+        if (!param->fixedValues.isEmpty())
+            previous = param;
     }
 
     for (Param* param : qAsConst(parameters)) {
