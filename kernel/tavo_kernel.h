@@ -25,5 +25,9 @@
 // Connections and protocols
 #include "connections/adapter.h"
 
+// Host types
+#include "hosttypes/host_type_db.h"
+#include "hosttypes/sax_host_type_parser.h"
+
 // Alarms and events
 #include "alarms/alarm_action.h"

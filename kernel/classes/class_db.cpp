@@ -6,16 +6,11 @@
 #include "foundation/log_p.h"
 #include "foundation/z4utils.h"
 
+#include "foundation/resource_walk_p.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
-
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
-#include <QXmlInputSource>
-#include <QXmlSimpleReader>
-QT_WARNING_POP
 
 ClassDb::ClassDb(QObject* parent)
     : QObject(parent)
@@ -71,12 +66,7 @@ void ClassDb::loadDir(const QString& path)
     tavolog::message(
         tr("[ClassDb::loadDir()] Check directory '%1' for the device class database.").arg(path));
 
-    // Case-sensitive on purpose: "*.xml" and "*.XML" are the two accepted
-    // spellings, a "*.Xml" backup copy is not a class file.
-    QDirIterator it(path, {QStringLiteral("*.xml"), QStringLiteral("*.XML")},
-                    QDir::Files | QDir::CaseSensitive, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        loadFromFile(it.next());
+    tavoresources::forEachXmlFile(path, [this](const QString& file) { loadFromFile(file); });
 }
 
 bool ClassDb::loadFromFile(const QString& path)
@@ -94,12 +84,8 @@ bool ClassDb::loadFromFile(const QString& path)
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     SaxClassParser handler(path, this);
-    QXmlSimpleReader reader;
-    reader.setContentHandler(&handler);
-    reader.setErrorHandler(&handler);
-    QXmlInputSource source(&file);
-    return reader.parse(&source, false);
     QT_WARNING_POP
+    return tavoresources::parseWithHandler(file, handler);
 }
 
 namespace {

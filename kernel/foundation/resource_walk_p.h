@@ -1,0 +1,42 @@
+#pragma once
+
+// Internal to the library: the walk over a resource directory and the SAX
+// reading of one file, shared by the databases that load XML resources.
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QStringList>
+
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+#include <QXmlDefaultHandler>
+#include <QXmlInputSource>
+#include <QXmlSimpleReader>
+
+namespace tavoresources {
+
+/// Calls @p load for every "*.xml" and "*.XML" file below @p path, in the
+/// order the file system lists them. Case-sensitive on purpose: a "*.Xml"
+/// backup copy is not a resource file.
+template<typename Load> void forEachXmlFile(const QString& path, Load load)
+{
+    QDirIterator it(path, {QStringLiteral("*.xml"), QStringLiteral("*.XML")},
+                    QDir::Files | QDir::CaseSensitive, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        load(it.next());
+}
+
+/// Reads the open @p file with @p handler as content and error handler.
+inline bool parseWithHandler(QFile& file, QXmlDefaultHandler& handler)
+{
+    QXmlSimpleReader reader;
+    reader.setContentHandler(&handler);
+    reader.setErrorHandler(&handler);
+    QXmlInputSource source(&file);
+    return reader.parse(&source, false);
+}
+
+} // namespace tavoresources
+
+QT_WARNING_POP

@@ -1,0 +1,206 @@
+#include "foundation/app_shared.h"
+#include "hosttypes/host_type_db.h"
+#include "hosttypes/sax_host_type_parser.h"
+#include "kernel_fixture.h"
+
+#include <QtTest>
+
+namespace {
+
+QByteArray typeFile(const QByteArray& body)
+{
+    return "<?xml version=\"1.0\"?>\n<nodetypelist>\n" + body + "\n</nodetypelist>\n";
+}
+
+QStringList typeNames(const HostTypeDb& db)
+{
+    QStringList names;
+    for (HostType* type : db.hostTypes)
+        names << type->hostTypeName();
+    return names;
+}
+
+/// Host type files below xml_nodetypes/ of the fixture's directory.
+struct HostTypeFixture : KernelFixture
+{
+    HostTypeFixture() { share::xmlNodeTypesPath = dir.makeDir(QStringLiteral("xml_nodetypes")); }
+    QString write(const QString& relative, const QByteArray& content) const
+    {
+        return dir.writeFile(QStringLiteral("xml_nodetypes/") + relative, content);
+    }
+};
+
+} // namespace
+
+class TstHostTypeDb : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void typesAreReadWithProtocolAndClassesAndNoneComesLast();
+    void missingDirectoryLeavesOnlyNone();
+    void refusedFileLogsItsMessage_data();
+    void refusedFileLogsItsMessage();
+    void secondTypeOfANameInAnotherFileIsRefused();
+    void compatibilityNeedsEveryClass_data();
+    void compatibilityNeedsEveryClass();
+    void readerWithoutDatabaseRefusesToStart();
+};
+
+void TstHostTypeDb::typesAreReadWithProtocolAndClassesAndNoneComesLast()
+{
+    HostTypeFixture fx;
+    const QString path = fx.write(QStringLiteral("sub/a.xml"), typeFile(R"(
+  <nodetype name="MUX-4">
+    <device>E1</device> <device> E1 </device><device>E1</device>
+  </nodetype>
+  <nodetype name="Switch" protocol="snmp"><device>IF</device></nodetype>
+  <nodetype name="Empty" protocol=""/>
+  <nodetype name="none" protocol="tavo-udp"/>)"));
+    fx.write(QStringLiteral("b.Xml"), typeFile("<nodetype name=\"Ignored\"/>"));
+
+    HostTypeDb db(nullptr);
+    QCOMPARE(fx.log.errors(), QStringList());
+    QCOMPARE(fx.log.messages(),
+             QStringList({QStringLiteral(
+                              "[HostTypeDb::loadDir()] Check directory '%1' for the hosts database")
+                              .arg(share::xmlNodeTypesPath),
+                          QStringLiteral("Parsing for '%1' is done successfull").arg(path)}));
+    QCOMPARE(typeNames(db), QStringList({"MUX-4", "Switch", "Empty", "none", "none"}));
+
+    HostType* mux = db.findHostType(QStringLiteral("MUX-4"));
+    QCOMPARE(mux->protocolName, QStringLiteral("tavo"));
+    QCOMPARE(mux->deviceClassNames, QStringList({"E1", " E1 ", "E1"}));
+    QCOMPARE(mux->parent(), &db);
+    QCOMPARE(db.findHostType(QStringLiteral("Switch"))->protocolName, QStringLiteral("snmp"));
+    QCOMPARE(db.findHostType(QStringLiteral("Empty"))->protocolName, QStringLiteral("tavo"));
+
+    // The built-in "none", added last, wins the map over the file's.
+    HostType* none = db.findHostType(NULL_HOST_TYPE);
+    QCOMPARE(none, db.hostTypes.last());
+    QVERIFY(none->protocolName.isEmpty());
+    QVERIFY(db.checkTypeName(QStringLiteral("Switch")));
+    QVERIFY(!db.checkTypeName(QStringLiteral("switch")));
+    QVERIFY(!db.findHostType(QStringLiteral("Ignored")));
+}
+
+void TstHostTypeDb::missingDirectoryLeavesOnlyNone()
+{
+    HostTypeFixture fx;
+    share::xmlNodeTypesPath = fx.dir.filePath(QStringLiteral("absent"));
+    HostTypeDb db(nullptr);
+    QCOMPARE(fx.log.errors(),
+             QStringList {QStringLiteral("[HostTypeDb::loadDir()] Directory '%1' is not exits")
+                              .arg(share::xmlNodeTypesPath)});
+    QCOMPARE(typeNames(db), QStringList {NULL_HOST_TYPE});
+}
+
+void TstHostTypeDb::refusedFileLogsItsMessage_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message"); // %f: the file path; empty: the reader's error only
+    QTest::addColumn<QStringList>("kept");
+
+    QTest::newRow("device-in-list") << typeFile("<device>E1</device>")
+                                    << "Unexpected tag 'device' in file '%f'" << QStringList();
+    QTest::newRow("root-nodetype") << QByteArray("<nodetype name=\"A\"/>")
+                                   << "Unexpected tag 'nodetype' in file '%f'" << QStringList();
+    QTest::newRow("nested-list") << typeFile("<nodetype name=\"A\"><nodetypelist/></nodetype>")
+                                 << "Unexpected tag 'nodetypelist' in file '%f'" << QStringList();
+    QTest::newRow("unknown") << typeFile("<nodetype name=\"A\"><card/></nodetype>")
+                             << "Unknown tag 'card' in file '%f'" << QStringList();
+    QTest::newRow("no-name") << typeFile("<nodetype protocol=\"snmp\"/>")
+                             << "Nodetype name is absent" << QStringList();
+    QTest::newRow("empty-device") << typeFile("<nodetype name=\"A\"><device></device></nodetype>")
+                                  << "'device' tag has empty value in '%f'" << QStringList();
+    QTest::newRow("twice-in-file")
+        << typeFile("<nodetype name=\"A\"/><nodetype name=\"A\"/><nodetype name=\"B\"/>")
+        << "Nodetype 'A' already exists in file '%f'" << QStringList {"A"};
+    QTest::newRow("truncated") << QByteArray(
+                                      "<nodetypelist><nodetype name=\"A\"/><nodetype name=\"B\">")
+                               << "" << QStringList {"A"};
+    QTest::newRow("garbage") << QByteArray("\x01\x02\xff<<>>", 7) << "" << QStringList();
+}
+
+void TstHostTypeDb::refusedFileLogsItsMessage()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    QFETCH(QStringList, kept);
+
+    HostTypeFixture fx;
+    const QString path = fx.write(QStringLiteral("bad.xml"), content);
+    HostTypeDb db(nullptr);
+    if (!message.isEmpty())
+        QCOMPARE(fx.log.errors().first(), QString(message).replace(QStringLiteral("%f"), path));
+    const QString last = fx.log.errors().last();
+    QVERIFY2(last.startsWith(QStringLiteral("Error [")) &&
+                 last.endsWith(QStringLiteral("(file %1)").arg(path)),
+             qPrintable(last));
+    QCOMPARE(typeNames(db), kept + QStringList {NULL_HOST_TYPE});
+    QCOMPARE(db.children().size(), kept.size() + 1);
+
+    fx.log.clear();
+    QVERIFY(!db.loadDb(path));
+    QVERIFY(!db.loadDb(fx.dir.filePath(QStringLiteral("gone.xml"))));
+    QCOMPARE(fx.log.errors().last(),
+             QStringLiteral("File not found: %1").arg(fx.dir.filePath(QStringLiteral("gone.xml"))));
+}
+
+void TstHostTypeDb::secondTypeOfANameInAnotherFileIsRefused()
+{
+    HostTypeFixture fx;
+    fx.write(QStringLiteral("a/one.xml"),
+             typeFile("<nodetype name=\"A\"><device>E1</device></nodetype>"));
+    fx.write(QStringLiteral("b/two.xml"),
+             typeFile("<nodetype name=\"A\"><device>IF</device></nodetype>"));
+    HostTypeDb db(nullptr);
+    QCOMPARE(typeNames(db), QStringList({"A", "none"}));
+    QCOMPARE(fx.log.errors().size(), 2);
+    QVERIFY(fx.log.errors().first().startsWith(
+        QStringLiteral("Nodetype 'A' already exists in file '")));
+
+    // Adding by hand does not check: both stay listed, the map takes the last.
+    auto* again = new HostType(QStringLiteral("A"), nullptr);
+    db.addHostType(again);
+    QCOMPARE(typeNames(db), QStringList({"A", "none", "A"}));
+    QCOMPARE(db.findHostType(QStringLiteral("A")), again);
+    QCOMPARE(again->parent(), &db);
+}
+
+void TstHostTypeDb::compatibilityNeedsEveryClass_data()
+{
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QStringList>("asked");
+    QTest::addColumn<bool>("compatible");
+    const QStringList both {"E1", "IF"};
+    QTest::newRow("empty-ask") << both << QStringList() << false;
+    QTest::newRow("empty-type") << QStringList() << QStringList {"E1"} << false;
+    QTest::newRow("all-any-order") << both << QStringList({"IF", "E1", "IF"}) << true;
+    QTest::newRow("one-missing") << both << QStringList({"E1", "STM"}) << false;
+    QTest::newRow("case-differs") << both << QStringList {"e1"} << false;
+}
+
+void TstHostTypeDb::compatibilityNeedsEveryClass()
+{
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, asked);
+    QFETCH(bool, compatible);
+    HostType type(QStringLiteral("T"), nullptr);
+    for (const QString& name : listed)
+        type.addDeviceClassName(name);
+    QCOMPARE(type.checkCompatibilityList(&asked), compatible);
+    QVERIFY(!type.checkCompatibilityList(nullptr));
+}
+
+void TstHostTypeDb::readerWithoutDatabaseRefusesToStart()
+{
+    KernelFixture fx;
+    SaxHostTypeParser parser(QStringLiteral("f.xml"), nullptr);
+    QVERIFY(!parser.startDocument());
+    QCOMPARE(fx.log.errors(),
+             QStringList {QStringLiteral("Nodetype database object is not set for parsing")});
+}
+
+QTEST_GUILESS_MAIN(TstHostTypeDb)
+#include "tst_host_type_db.moc"
