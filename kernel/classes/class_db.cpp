@@ -71,21 +71,11 @@ void ClassDb::loadDir(const QString& path)
 
 bool ClassDb::loadFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists()) {
-        tavolog::error(tr("File not found: %1").arg(path));
-        return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        tavolog::error(tr("Can't open file '%1': %2").arg(path, file.errorString()));
-        return false;
-    }
-
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
-    SaxClassParser handler(path, this);
+    return tavoresources::parseFile(
+        path, [this](const QString& file) { return SaxClassParser(file, this); });
     QT_WARNING_POP
-    return tavoresources::parseWithHandler(file, handler);
 }
 
 namespace {

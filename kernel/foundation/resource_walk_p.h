@@ -3,6 +3,9 @@
 // Internal to the library: the walk over a resource directory and the SAX
 // reading of one file, shared by the databases that load XML resources.
 
+#include "foundation/log_p.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -35,6 +38,24 @@ inline bool parseWithHandler(QFile& file, QXmlDefaultHandler& handler)
     reader.setErrorHandler(&handler);
     QXmlInputSource source(&file);
     return reader.parse(&source, false);
+}
+
+/// Reads the resource file @p path with a handler made by @p makeHandler
+/// (given the path); a missing or unreadable file is reported and refused.
+template<typename MakeHandler> bool parseFile(const QString& path, MakeHandler makeHandler)
+{
+    QFile file(path);
+    if (!file.exists()) {
+        tavolog::error(QCoreApplication::translate("XmlResources", "File not found: %1").arg(path));
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        tavolog::error(QCoreApplication::translate("XmlResources", "Can't open file '%1': %2")
+                           .arg(path, file.errorString()));
+        return false;
+    }
+    auto handler = makeHandler(path);
+    return parseWithHandler(file, handler);
 }
 
 } // namespace tavoresources
