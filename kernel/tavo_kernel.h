@@ -31,3 +31,7 @@
 
 // Alarms and events
 #include "alarms/alarm_action.h"
+
+// Users
+#include "users/sax_user_list_parser.h"
+#include "users/user_capabilities.h"

@@ -1,0 +1,224 @@
+#include "kernel_fixture.h"
+#include "users/sax_user_list_parser.h"
+#include "users/user_capabilities.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+#include <QXmlInputSource>
+#include <QXmlSimpleReader>
+
+namespace {
+
+const QString usersFile = QStringLiteral("users.xml");
+
+// Reads @p xml as the client reads its users file.
+bool readUsers(UserCapabilities* target, const QByteArray& xml)
+{
+    SaxUserListParser parser(usersFile, target);
+    QXmlSimpleReader reader;
+    reader.setContentHandler(&parser);
+    reader.setErrorHandler(&parser);
+    QXmlInputSource source;
+    source.setData(xml);
+    return reader.parse(&source, false);
+}
+
+const QByteArray twoUsers = R"(<?xml version="1.0"?>
+<userslist>
+  <user name="operator">
+    <permission translation="Write parameters"> write </permission>
+    <permission translation="Open terminal">terminal</permission>
+  </user>
+  <user name="viewer">
+    <permission translation="Open terminal">terminal</permission>
+    <permission translation="Read files">files</permission>
+  </user>
+</userslist>)";
+
+} // namespace
+
+class TstUserCapabilities : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readingMakesTheUndefinedUserCurrent();
+    void currentUserChangesOnceAndOnlyToKnownUsers();
+    void administratorMayDoEverythingAndIsNotListed();
+    void capabilitiesListsMergeForTheAdministrator();
+    void fileUserNamedAdministratorGetsNoPermission();
+    void defaultUserDecidesTheUserAfterReading();
+    void refusedFileKeepsWhatWasRead_data();
+    void refusedFileKeepsWhatWasRead();
+    void clearKeepsTheUserNames();
+};
+
+void TstUserCapabilities::readingMakesTheUndefinedUserCurrent()
+{
+    KernelFixture fx;
+    UserCapabilities users;
+    QVERIFY(users.currentUser.isEmpty());
+    QCOMPARE(users.defaultUser, QStringLiteral("--Undefined--"));
+    QCOMPARE(users.userNames.keys(), QStringList {QStringLiteral("Administrator")});
+
+    QSignalSpy changed(&users, &UserCapabilities::signalChangeCurrentUser);
+    QVERIFY(readUsers(&users, twoUsers));
+    QCOMPARE(fx.log.messages(),
+             QStringList {QStringLiteral("Parsing for 'users.xml' is done successfull")});
+    QCOMPARE(users.currentUser, QStringLiteral("--Undefined--"));
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(!users.checkForCapability(QStringLiteral("terminal")));
+    QCOMPARE(users.getUsersList(), QStringList({"operator", "viewer"}));
+    QCOMPARE(users.userNames.keys(), QStringList({"Administrator", "operator", "viewer"}));
+    QCOMPARE(users.capabilities.value(QStringLiteral("operator")).first(),
+             qMakePair(QStringLiteral("write"), QStringLiteral("Write parameters")));
+}
+
+void TstUserCapabilities::currentUserChangesOnceAndOnlyToKnownUsers()
+{
+    KernelFixture fx;
+    UserCapabilities users;
+    QVERIFY(readUsers(&users, twoUsers));
+    QSignalSpy changed(&users, &UserCapabilities::signalChangeCurrentUser);
+
+    QVERIFY(users.setCurrentUser(QStringLiteral("operator")));
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(users.setCurrentUser(QStringLiteral("operator")));
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(users.checkForCapability(QStringLiteral("write")));
+    QVERIFY(!users.checkForCapability(QStringLiteral("Write")));
+    QVERIFY(!users.checkForCapability(QStringLiteral("files")));
+
+    QVERIFY(!users.setCurrentUser(QStringLiteral("intruder")));
+    QCOMPARE(users.currentUser, QStringLiteral("operator"));
+    QVERIFY(users.setCurrentUser(QStringLiteral("--Undefined--")));
+    QCOMPARE(changed.count(), 2);
+    QVERIFY(!users.checkForCapability(QStringLiteral("write")));
+}
+
+void TstUserCapabilities::administratorMayDoEverythingAndIsNotListed()
+{
+    KernelFixture fx;
+    UserCapabilities users;
+    QVERIFY(readUsers(&users, twoUsers));
+    QVERIFY(users.setCurrentUser(QStringLiteral("Administrator")));
+    QVERIFY(users.checkForCapability(QStringLiteral("anything at all")));
+    QVERIFY(!users.getUsersList().contains(QStringLiteral("Administrator")));
+    users.append(QStringLiteral("Administrator"),
+                 qMakePair(QStringLiteral("x"), QStringLiteral("X")));
+    users.append(QStringLiteral("nobody"), qMakePair(QStringLiteral("x"), QStringLiteral("X")));
+    QVERIFY(!users.capabilities.contains(QStringLiteral("Administrator")));
+    QVERIFY(!users.capabilities.contains(QStringLiteral("nobody")));
+}
+
+void TstUserCapabilities::capabilitiesListsMergeForTheAdministrator()
+{
+    KernelFixture fx;
+    UserCapabilities users;
+    QVERIFY(readUsers(&users, twoUsers));
+    QStringList out {QStringLiteral("Read files")};
+    users.getCapabilitiesList(QStringLiteral("Administrator"), out);
+    QCOMPARE(out, QStringList({"Read files", "Write parameters", "Open terminal"}));
+
+    out.clear();
+    users.append(QStringLiteral("viewer"),
+                 qMakePair(QStringLiteral("t2"), QStringLiteral("Open terminal")));
+    users.getCapabilitiesList(QStringLiteral("viewer"), out);
+    QCOMPARE(out, QStringList({"Open terminal", "Read files", "Open terminal"}));
+    out.clear();
+    users.getCapabilitiesList(QStringLiteral("--Undefined--"), out);
+    QVERIFY(out.isEmpty());
+}
+
+void TstUserCapabilities::fileUserNamedAdministratorGetsNoPermission()
+{
+    KernelFixture fx;
+    UserCapabilities users;
+    QVERIFY(readUsers(&users, R"(<userslist><user name="Administrator">
+        <permission translation="T">terminal</permission></user></userslist>)"));
+    QCOMPARE(users.getUsersList(), QStringList {QStringLiteral("Administrator")});
+    QVERIFY(users.capabilities.value(QStringLiteral("Administrator")).isEmpty());
+}
+
+void TstUserCapabilities::defaultUserDecidesTheUserAfterReading()
+{
+    KernelFixture fx;
+    UserCapabilities users;
+    QVERIFY(readUsers(&users, twoUsers));
+    QVERIFY(users.setDefaultUser(QStringLiteral("viewer")));
+    QVERIFY(!users.setDefaultUser(QStringLiteral("intruder")));
+    QCOMPARE(users.defaultUser, QStringLiteral("viewer"));
+    QVERIFY(readUsers(&users, twoUsers)); // a second reading adds to the object
+    QCOMPARE(users.currentUser, QStringLiteral("viewer"));
+    QVERIFY(users.checkForCapability(QStringLiteral("files")));
+
+    QVERIFY(users.setDefaultUser(QStringLiteral("Administrator")));
+    QVERIFY(users.defaultUser.isEmpty());
+    QVERIFY(readUsers(&users, twoUsers));
+    QVERIFY(users.currentUser.isEmpty());
+    QVERIFY(!users.checkForCapability(QStringLiteral("files")));
+}
+
+void TstUserCapabilities::refusedFileKeepsWhatWasRead_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("message"); // empty: the reader's error only
+    QTest::addColumn<QStringList>("users");
+
+    QTest::newRow("blank-permission")
+        << QByteArray("<userslist><user name=\"a\"><permission translation=\"P\">p</permission>"
+                      "<permission translation=\"Q\">  \n </permission></user></userslist>")
+        << "'permission' tag has empty value for user 'a' in 'users.xml'" << QStringList {"a"};
+    QTest::newRow("root-user") << QByteArray("<user name=\"a\"/>")
+                               << "Unexpected tag 'user' in file 'users.xml'" << QStringList();
+    QTest::newRow("permission-in-list")
+        << QByteArray("<userslist><permission>p</permission></userslist>")
+        << "Unexpected tag 'permission' in file 'users.xml'" << QStringList();
+    QTest::newRow("unknown") << QByteArray("<userslist><user name=\"a\"/><group/></userslist>")
+                             << "Unknown tag 'group' in file 'users.xml'" << QStringList {"a"};
+    QTest::newRow("truncated") << QByteArray("<userslist><user name=\"a\">") << ""
+                               << QStringList {"a"};
+}
+
+void TstUserCapabilities::refusedFileKeepsWhatWasRead()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, message);
+    QFETCH(QStringList, users);
+
+    KernelFixture fx;
+    UserCapabilities target;
+    QVERIFY(!readUsers(&target, xml));
+    if (!message.isEmpty())
+        QCOMPARE(fx.log.errors().first(), message);
+    QVERIFY(fx.log.errors().last().startsWith(QStringLiteral("Error [")));
+    QVERIFY(fx.log.errors().last().endsWith(QStringLiteral("(file users.xml)")));
+    QCOMPARE(target.getUsersList(), users);
+    QCOMPARE(target.currentUser, QString()); // the reading never ended
+
+    fx.log.clear();
+    SaxUserListParser parser(usersFile, nullptr);
+    QVERIFY(!parser.startDocument());
+    QCOMPARE(fx.log.errors(),
+             QStringList {QStringLiteral("User Capabilities object is not set for parsing")});
+}
+
+void TstUserCapabilities::clearKeepsTheUserNames()
+{
+    KernelFixture fx;
+    UserCapabilities users;
+    QVERIFY(readUsers(&users, twoUsers));
+    users.clear();
+    QVERIFY(users.capabilities.isEmpty());
+    QVERIFY(users.currentUser.isEmpty());
+    QVERIFY(users.defaultUser.isEmpty());
+    QCOMPARE(users.userNames.size(), 3);
+}
+
+QT_WARNING_POP
+
+QTEST_GUILESS_MAIN(TstUserCapabilities)
+#include "tst_user_capabilities.moc"
