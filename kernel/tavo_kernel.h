@@ -35,3 +35,6 @@
 // Users
 #include "users/sax_user_list_parser.h"
 #include "users/user_capabilities.h"
+
+// Archives
+#include "archives/zip_utils.h"
