@@ -31,6 +31,7 @@
 
 // Alarms and events
 #include "alarms/alarm_action.h"
+#include "alarms/alarminfo.h"
 
 // Users
 #include "users/sax_user_list_parser.h"
