@@ -32,6 +32,7 @@
 // Alarms and events
 #include "alarms/alarm_action.h"
 #include "alarms/alarminfo.h"
+#include "alarms/sax_action_list_parser.h"
 
 // Users
 #include "users/sax_user_list_parser.h"

@@ -1,0 +1,188 @@
+#include "alarms/sax_action_list_parser.h"
+#include "classes/class_db.h"
+#include "classes/device_class.h"
+#include "foundation/app_shared.h"
+#include "kernel_fixture.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QtTest>
+
+namespace {
+
+using Group = QList<AlarmAction>;
+
+QList<Group> groupsOf(const char* deviceClass, const char* param, Tavo::AlarmType state)
+{
+    return share::classDb->deviceClasses.value(QLatin1String(deviceClass))
+        ->paramClasses.value(QLatin1String(param))
+        ->alarmActions.values(state);
+}
+
+} // namespace
+
+class TstActionListParser : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void fileLivesInTheUsersSettingsDirectory();
+    void everyEventGetsTheWholeActionList();
+    void laterGroupsComeFirst();
+    void oddEventsAndActionsAreDropped();
+    void refusedFileLogsItsMessage_data();
+    void refusedFileLogsItsMessage();
+
+private:
+    void loadE1(KernelFixture& fx);
+    QTemporaryDir m_settings;
+};
+
+void TstActionListParser::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+}
+
+void TstActionListParser::loadE1(KernelFixture& fx)
+{
+    fx.writeClassFile(QStringLiteral("e1.xml"),
+                      "<class name=\"E1\" interface=\"i\"><param name=\"los\"/>"
+                      "<param name=\"ais\"/></class>");
+    fx.loadClasses();
+    fx.log.clear();
+}
+
+void TstActionListParser::fileLivesInTheUsersSettingsDirectory()
+{
+    QCOMPARE(ActionListParser::actionListPath(),
+             m_settings.filePath(QStringLiteral("tavo-client/tavo_action_list.xml.ini")));
+
+    KernelFixture fx;
+    loadE1(fx);
+    QDir().mkpath(m_settings.filePath(QStringLiteral("tavo-client")));
+    QFile file(ActionListParser::actionListPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(
+        "<actionlist><new><events_or><event to=\"3\" device=\"E1\" param=\"los\"/></events_or>"
+        "<actions_and><action type=\"sound\"/></actions_and></new></actionlist>");
+    file.close();
+    ActionListParser().readFile();
+    QCOMPARE(groupsOf("E1", "los", Tavo::ERR),
+             QList<Group> {Group {AlarmAction(AlarmAction::Sound, {}, {})}});
+    file.remove();
+
+    fx.log.clear();
+    ActionListParser().readFile();
+    QCOMPARE(fx.log.errors(),
+             QStringList {QStringLiteral("Cannot read file %1: No such file or directory.")
+                              .arg(ActionListParser::actionListPath())});
+}
+
+void TstActionListParser::everyEventGetsTheWholeActionList()
+{
+    KernelFixture fx;
+    loadE1(fx);
+    const QString path = fx.dir.writeFile(QStringLiteral("actions.xml"), R"(<?xml version="1.0"?>
+<actionlist>
+  <new>
+    <actions_and><action type="terminal"/><action type="email" address="noc@example.org" text="LOS!"/></actions_and>
+    <events_or><event to="2" device="E1" param="los"/><event to="4" device="E1" param="ais"/></events_or>
+    <actions_and><action type="sms" address="+100" text="los"/></actions_and>
+  </new>
+</actionlist>)");
+    ActionListParser().readFile(path);
+    QCOMPARE(fx.log.errors(), QStringList());
+
+    const Group all {
+        AlarmAction(AlarmAction::Terminal, {}, {}),
+        AlarmAction(AlarmAction::Email, QStringLiteral("noc@example.org"), QStringLiteral("LOS!")),
+        AlarmAction(AlarmAction::Sms, QStringLiteral("+100"), QStringLiteral("los"))};
+    QCOMPARE(groupsOf("E1", "los", Tavo::CRIT), QList<Group> {all});
+    QCOMPARE(groupsOf("E1", "ais", Tavo::WARNING), QList<Group> {all});
+    QVERIFY(groupsOf("E1", "los", Tavo::WARNING).isEmpty());
+}
+
+void TstActionListParser::laterGroupsComeFirst()
+{
+    KernelFixture fx;
+    loadE1(fx);
+    const QString path =
+        fx.dir.writeFile(QStringLiteral("actions.xml"),
+                         "<actionlist>"
+                         "<new><events_or><event to=\"1\" device=\"E1\" param=\"los\"/></events_or>"
+                         "<actions_and><action type=\"terminal\"/></actions_and></new>"
+                         "<new><events_or><event to=\"1\" device=\"E1\" param=\"los\"/></events_or>"
+                         "<actions_and><action type=\"sound\"/></actions_and></new>"
+                         "</actionlist>");
+    ActionListParser().readFile(path);
+    const QList<Group> groups = groupsOf("E1", "los", Tavo::ALERT);
+    QCOMPARE(groups.size(), 2);
+    QCOMPARE(groups.at(0).first().type, AlarmAction::Sound);
+    QCOMPARE(groups.at(1).first().type, AlarmAction::Terminal);
+}
+
+void TstActionListParser::oddEventsAndActionsAreDropped()
+{
+    KernelFixture fx;
+    loadE1(fx);
+    const QString path = fx.dir.writeFile(QStringLiteral("actions.xml"), R"(<actionlist>
+  <comment>whatever <b>is</b> here</comment>
+  <new>
+    <events_or>
+      <event device="E1" param="los"/>
+      <event to="12" device="E1" param="los"/>
+      <event to="x" device="E1" param="ais">text <inner/> inside</event>
+      <event to="-1" device="E9" param="los"/>
+      <event to="-1" device="E1" param="los"/>
+    </events_or>
+    <actions_and><action type="Terminal"/><action/><action type="sound"><x/></action></actions_and>
+    <unknown><deeper><deepest/></deeper></unknown>
+  </new>
+</actionlist>)");
+    ActionListParser().readFile(path);
+    QCOMPARE(fx.log.errors(), QStringList());
+    const QList<Group> sound {Group {AlarmAction(AlarmAction::Sound, {}, {})}};
+    QCOMPARE(groupsOf("E1", "ais", Tavo::EMERG), sound); // "x" reads as 0
+    QCOMPARE(groupsOf("E1", "los", Tavo::NORM), sound);
+    QCOMPARE(
+        share::classDb->deviceClasses.value("E1")->paramClasses.value("los")->alarmActions.size(),
+        1);
+}
+
+void TstActionListParser::refusedFileLogsItsMessage_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("groupsKept");
+    const QByteArray group =
+        "<new><events_or><event to=\"3\" device=\"E1\" param=\"los\"/></events_or>"
+        "<actions_and><action type=\"sound\"/></actions_and></new>";
+    QTest::newRow("wrong-root") << QByteArray("<hostgraph/>") << "Not a actionlist file" << 0;
+    QTest::newRow("truncated")
+        << QByteArray("<actionlist>" + group +
+                      "<new><events_or><event to=\"3\" device=\"E1\" param=\"los\"/>")
+        << "" << 1;
+    QTest::newRow("garbage") << QByteArray("\x01\x02<<<") << "" << 0;
+}
+
+void TstActionListParser::refusedFileLogsItsMessage()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    QFETCH(int, groupsKept);
+    KernelFixture fx;
+    loadE1(fx);
+    const QString path = fx.dir.writeFile(QStringLiteral("actions.xml"), content);
+    ActionListParser().readFile(path);
+    QCOMPARE(fx.log.errors().size(), 1);
+    const QString prefix = QStringLiteral("Failed to parse file %1: ").arg(path);
+    QVERIFY2(fx.log.errors().first().startsWith(prefix), qPrintable(fx.log.errors().first()));
+    if (!reason.isEmpty())
+        QCOMPARE(fx.log.errors().first(), prefix + reason);
+    QCOMPARE(groupsOf("E1", "los", Tavo::ERR).size(), groupsKept);
+}
+
+QTEST_GUILESS_MAIN(TstActionListParser)
+#include "tst_action_list_parser.moc"
