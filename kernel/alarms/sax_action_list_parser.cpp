@@ -49,23 +49,18 @@ void ActionListParser::readFile(const QString& path)
 
 void ActionListParser::readRootElement()
 {
-    while (!atEnd()) {
-        readNext();
-        if (isEndElement())
-            break;
-        if (!isStartElement())
-            continue;
-        if (name() == QLatin1String("new")) {
-            events.clear();
-            actions.clear();
-            readNewElement();
-            // A group cut short by a damaged file is not a group the user wrote.
-            if (!hasError())
-                storeGroup();
-        } else {
+    readChildren([this](const QStringRef& name) {
+        if (name != QLatin1String("new")) {
             skipUnknownElement();
+            return;
         }
-    }
+        events.clear();
+        actions.clear();
+        readNewElement();
+        // A group cut short by a damaged file is not a group the user wrote.
+        if (!hasError())
+            storeGroup();
+    });
 }
 
 void ActionListParser::storeGroup()
@@ -84,49 +79,34 @@ void ActionListParser::storeGroup()
 
 void ActionListParser::readNewElement()
 {
-    while (!atEnd()) {
-        readNext();
-        if (isEndElement())
-            break;
-        if (!isStartElement())
-            continue;
-        if (name() == QLatin1String("events_or"))
+    readChildren([this](const QStringRef& name) {
+        if (name == QLatin1String("events_or"))
             readEventsOrElement();
-        else if (name() == QLatin1String("actions_and"))
+        else if (name == QLatin1String("actions_and"))
             readActionsAndElement();
         else
             skipUnknownElement();
-    }
+    });
 }
 
 void ActionListParser::readEventsOrElement()
 {
-    while (!atEnd()) {
-        readNext();
-        if (isEndElement())
-            break;
-        if (!isStartElement())
-            continue;
-        if (name() == QLatin1String("event"))
+    readChildren([this](const QStringRef& name) {
+        if (name == QLatin1String("event"))
             readEventElement();
         else
             skipUnknownElement();
-    }
+    });
 }
 
 void ActionListParser::readActionsAndElement()
 {
-    while (!atEnd()) {
-        readNext();
-        if (isEndElement())
-            break;
-        if (!isStartElement())
-            continue;
-        if (name() == QLatin1String("action"))
+    readChildren([this](const QStringRef& name) {
+        if (name == QLatin1String("action"))
             readActionElement();
         else
             skipUnknownElement();
-    }
+    });
 }
 
 void ActionListParser::readEventElement()
