@@ -40,3 +40,6 @@
 
 // Archives
 #include "archives/zip_utils.h"
+
+// Templates and profiles
+#include "templates/sax_template_parser.h"

@@ -4,6 +4,7 @@
 #include "classes/device_class.h"
 #include "foundation/app_shared.h"
 #include "foundation/log_p.h"
+#include "foundation/xml_stream_p.h"
 
 #include <QFile>
 #include <QSettings>
@@ -49,7 +50,7 @@ void ActionListParser::readFile(const QString& path)
 
 void ActionListParser::readRootElement()
 {
-    readChildren([this](const QStringRef& name) {
+    tavoxml::readChildren(*this, [this](const QStringRef& name) {
         if (name != QLatin1String("new")) {
             skipUnknownElement();
             return;
@@ -79,7 +80,7 @@ void ActionListParser::storeGroup()
 
 void ActionListParser::readNewElement()
 {
-    readChildren([this](const QStringRef& name) {
+    tavoxml::readChildren(*this, [this](const QStringRef& name) {
         if (name == QLatin1String("events_or"))
             readEventsOrElement();
         else if (name == QLatin1String("actions_and"))
@@ -91,7 +92,7 @@ void ActionListParser::readNewElement()
 
 void ActionListParser::readEventsOrElement()
 {
-    readChildren([this](const QStringRef& name) {
+    tavoxml::readChildren(*this, [this](const QStringRef& name) {
         if (name == QLatin1String("event"))
             readEventElement();
         else
@@ -101,7 +102,7 @@ void ActionListParser::readEventsOrElement()
 
 void ActionListParser::readActionsAndElement()
 {
-    readChildren([this](const QStringRef& name) {
+    tavoxml::readChildren(*this, [this](const QStringRef& name) {
         if (name == QLatin1String("action"))
             readActionElement();
         else
@@ -145,11 +146,5 @@ void ActionListParser::readActionElement()
 
 void ActionListParser::skipUnknownElement()
 {
-    while (!atEnd()) {
-        readNext();
-        if (isEndElement())
-            break;
-        if (isStartElement())
-            skipUnknownElement();
-    }
+    tavoxml::skipUnknownElement(*this);
 }

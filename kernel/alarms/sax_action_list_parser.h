@@ -49,16 +49,4 @@ private:
     void readActionElement();
     void skipUnknownElement();
     void storeGroup();
-
-    // Calls @p onStart for each child element of the current one, up to its end.
-    template<typename OnStart> void readChildren(OnStart onStart)
-    {
-        while (!atEnd()) {
-            readNext();
-            if (isEndElement())
-                break;
-            if (isStartElement())
-                onStart(name());
-        }
-    }
 };
