@@ -24,6 +24,7 @@
 
 // Connections and protocols
 #include "connections/adapter.h"
+#include "connections/i_terminal.h"
 
 // Host types
 #include "hosttypes/host_type_db.h"
