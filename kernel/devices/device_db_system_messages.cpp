@@ -1,8 +1,10 @@
 // The host's system device messages: "[protocol:]Class+TagPair[,code or text]"
 // creates a device, "Class-TagPair" removes it.
 
+#include "classes/class_db.h"
 #include "devices/device_db.h"
 #include "devices/paramlist.h"
+#include "foundation/app_shared.h"
 #include "foundation/log_p.h"
 #include "foundation/z4utils.h"
 
@@ -70,6 +72,7 @@ int DeviceDb::systemDeviceMessageParsing(const QByteArray& message)
     qint64 deviceCode = -1;
     QByteArray identifier;
     QByteArray text;
+    // Class names and protocol texts are short: one allocation covers each.
     identifier.reserve(32);
     int state = 0;
 
@@ -127,6 +130,8 @@ int DeviceDb::systemDeviceMessageParsing(const QByteArray& message)
                 if (protocol == -1)
                     protocol = Tavo::NativeProtocol;
                 state = protocol == Tavo::NativeProtocol ? 4 : 6;
+                if (state == 6)
+                    text.reserve(32);
             } else {
                 return unexpected(c);
             }
@@ -189,5 +194,16 @@ int DeviceDb::systemDeviceMessageParsing(const QByteArray& message)
     Device* created =
         addDevice(className, tag, baseTag, int(deviceCode),
                   Tavo::ProtocolType(protocol < 0 ? 0 : protocol), QString::fromLatin1(text));
-    return created ? 1 : 0;
+    if (created)
+        return 1;
+    // addDevice explains every refusal except an unknown class; a host that
+    // announces a class missing from the class files is worth telling.
+    if (!share::classDb || !share::classDb->deviceClasses.contains(className)) {
+        QString name;
+        makeUpDeviceName(name, className, tag, baseTag);
+        tavolog::error(tr("SystemDevice::...Parsing(): can't create device '%1' of class '%2' "
+                          "from message '%3'.")
+                           .arg(name, className, shown(message, 200)));
+    }
+    return 0;
 }

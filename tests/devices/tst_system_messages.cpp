@@ -15,6 +15,7 @@ private Q_SLOTS:
     void messagesCreateAndRemoveDevices();
     void refusedMessagesLogWhy_data();
     void refusedMessagesLogWhy();
+    void creationIsTracedOnlyInDebugMode();
     void removalIsAnnouncedAndDeletionDeferred();
     void randomMessagesLeaveTheDatabaseConsistent();
 };
@@ -23,22 +24,30 @@ void TstSystemMessages::messagesCreateAndRemoveDevices_data()
 {
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<int>("baseTag");
     QTest::addColumn<int>("protocol");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
-    QTest::newRow("plain") << QByteArray("E1+01") << "E1_0001" << 0 << -1 << "";
-    QTest::newRow("tag-pair") << QByteArray("E1+0102") << "E1_0102" << 0 << -1 << "";
-    QTest::newRow("tavo-code") << QByteArray("tavo:E1+0102,1F") << "E1_0102" << 1 << 31 << "";
-    QTest::newRow("native-code") << QByteArray("native:E1+2,a") << "E1_0002" << 1 << 10 << "";
-    QTest::newRow("comma-means-native") << QByteArray("E1+3,10") << "E1_0003" << 1 << 16 << "";
-    QTest::newRow("snmp-text") << QByteArray("snmp:IF+03,  7") << "IF_0003" << 3 << -1 << "7";
-    QTest::newRow("long-tag") << QByteArray("E1+FF0102") << "E1_0102" << 0 << -1 << "";
+    QTest::newRow("plain") << QByteArray("E1+01") << "E1_0001" << 1 << 0 << 0 << -1 << "";
+    QTest::newRow("tag-pair") << QByteArray("E1+0102") << "E1_0102" << 2 << 1 << 0 << -1 << "";
+    QTest::newRow("tavo-code") << QByteArray("tavo:E1+0102,1F") << "E1_0102" << 2 << 1 << 1 << 31
+                               << "";
+    QTest::newRow("native-code") << QByteArray("native:E1+2,a") << "E1_0002" << 2 << 0 << 1 << 10
+                                 << "";
+    QTest::newRow("comma-means-native")
+        << QByteArray("E1+3,10") << "E1_0003" << 3 << 0 << 1 << 16 << "";
+    QTest::newRow("snmp-text") << QByteArray("snmp:IF+03,  7") << "IF_0003" << 3 << 0 << 3 << -1
+                               << "7";
+    QTest::newRow("long-tag") << QByteArray("E1+FF0102") << "E1_0102" << 2 << 1 << 0 << -1 << "";
 }
 
 void TstSystemMessages::messagesCreateAndRemoveDevices()
 {
     QFETCH(QByteArray, message);
     QFETCH(QString, name);
+    QFETCH(int, tag);
+    QFETCH(int, baseTag);
     QFETCH(int, protocol);
     QFETCH(int, code);
     QFETCH(QString, text);
@@ -48,25 +57,36 @@ void TstSystemMessages::messagesCreateAndRemoveDevices()
     QCOMPARE(fx.db->systemDeviceMessageParsing(message), 1);
     Device* device = fx.db->findDevice(name);
     QVERIFY(device);
+    QCOMPARE(device->className, name.section(QLatin1Char('_'), 0, 0));
+    QCOMPARE(device->tag, tag);
+    QCOMPARE(device->baseTag, baseTag);
     QCOMPARE(int(device->protocol), protocol);
     QCOMPARE(device->code, code);
     QCOMPARE(device->protocolText, text);
     QCOMPARE(appended.count(), 1);
     if (code >= 0)
         QCOMPARE(fx.db->getDeviceByCode(code), device);
+    QCOMPARE(device->state() == DbEntity::Bound, code >= 0);
     QCOMPARE(fx.log.errors(), QStringList());
+    QCOMPARE(fx.log.warnings(), QStringList());
 
-    // The same device again is refused by the database.
+    // The same device again is refused by the database, which says why.
     QCOMPARE(fx.db->systemDeviceMessageParsing(message), 0);
     QCOMPARE(appended.count(), 1);
-    QVERIFY(!fx.log.warnings().isEmpty());
+    QCOMPARE(
+        fx.log.warnings(),
+        QStringList {QStringLiteral("[DeviceDb::createEmptyDevice()] Device '%1' already exists.")
+                         .arg(name)});
+    QCOMPARE(fx.log.errors(), QStringList());
 
     QByteArray removal =
         message.left(message.indexOf(',') < 0 ? message.size() : message.indexOf(','));
     removal.replace('+', '-');
     QCOMPARE(fx.db->systemDeviceMessageParsing(removal), 2);
     QVERIFY(!fx.db->findDevice(name));
+    fx.log.clear();
     QCOMPARE(fx.db->systemDeviceMessageParsing(removal), 0);
+    QVERIFY(fx.log.entries().isEmpty());
 }
 
 void TstSystemMessages::refusedMessagesLogWhy_data()
@@ -105,10 +125,19 @@ void TstSystemMessages::refusedMessagesLogWhy_data()
     QTest::newRow("closed-text") << QByteArray("snmp:IF+03,7 x") << ""
                                  << "SystemDevice::...Parsing(): unexpected end of message "
                                     "'s.n.m.p.:.I.F.+.0.3.,.7.20.x. (14)'.";
+    QTest::newRow("blank-after-text") << QByteArray("snmp:IF+03,7 ") << ""
+                                      << "SystemDevice::...Parsing(): unexpected end of message "
+                                         "'s.n.m.p.:.I.F.+.0.3.,.7.20. (13)'.";
     QTest::newRow("empty") << QByteArray() << ""
                            << "SystemDevice::...Parsing(): message is empty.";
-    QTest::newRow("unknown-class") << QByteArray("NOPE+01") << ""
-                                   << "";
+    QTest::newRow("unknown-class")
+        << QByteArray("NOPE+01")
+        << "SystemDevice::...Parsing(): can't create device 'NOPE_0001' of class 'NOPE' from "
+           "message 'N.O.P.E.+.0.1. (7)'."
+        << "SystemDevice::...Parsing(): create device sClassName = NOPE tag =1 baseTag = 0 "
+           "devCode = -1";
+    QTest::newRow("remove-missing") << QByteArray("E1-0102") << ""
+                                    << "";
 }
 
 void TstSystemMessages::refusedMessagesLogWhy()
@@ -124,10 +153,24 @@ void TstSystemMessages::refusedMessagesLogWhy()
 
     QCOMPARE(fx.db->systemDeviceMessageParsing(message), 0);
     QCOMPARE(fx.log.errors(), error.isEmpty() ? QStringList() : QStringList {error});
-    if (!debug.isEmpty())
-        QCOMPARE(fx.log.debugs(), QStringList {debug});
+    QCOMPARE(fx.log.debugs(), debug.isEmpty() ? QStringList() : QStringList {debug});
+    QCOMPARE(fx.log.warnings(), QStringList());
     QCOMPARE(fx.db->devices.size(), before);
     QCOMPARE(appended.count(), 0);
+}
+
+void TstSystemMessages::creationIsTracedOnlyInDebugMode()
+{
+    DevicesFixture fx;
+    QCOMPARE(fx.db->systemDeviceMessageParsing("E1+01"), 1);
+    QCOMPARE(fx.log.debugs(), QStringList());
+
+    fx.log.setDebugMode(true);
+    fx.log.setGroupDebug(fx.db->systemLogGroup, true);
+    QCOMPARE(fx.db->systemDeviceMessageParsing("tavo:E1+0102,1F"), 1);
+    QCOMPARE(fx.log.debugs(),
+             QStringList {QStringLiteral("SystemDevice::...Parsing(): create device sClassName = "
+                                         "E1 tag =2 baseTag = 1 devCode = 31")});
 }
 
 void TstSystemMessages::removalIsAnnouncedAndDeletionDeferred()
@@ -151,6 +194,7 @@ void TstSystemMessages::randomMessagesLeaveTheDatabaseConsistent()
     const QList<QByteArray> seeds {"E1+01", "tavo:E1+0102,1F", "snmp:IF+03, 7", "E1-01",
                                    "IF-03", "native:E1+5,2",   "E1+0205,30"};
     const QByteArray alphabet = "E1IF+-:,0123456789abcdefABCDEF tavosnmp_\xff\x00";
+    int answers[3] = {0, 0, 0};
     for (int round = 0; round < 4000; ++round) {
         QByteArray message;
         if (round % 2) {
@@ -172,10 +216,14 @@ void TstSystemMessages::randomMessagesLeaveTheDatabaseConsistent()
             fx.db->setParamStringValue(0, 0, hex);
         }
         QVERIFY(result >= 0 && result <= 2);
+        ++answers[result];
         if (round % 500 == 0)
             QCoreApplication::processEvents(); // let deferred deletions happen
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The mutations must keep enough messages valid to exercise both actions.
+    QVERIFY(answers[1] > 0);
+    QVERIFY(answers[2] > 0);
 
     QCOMPARE(fx.db->devices.size(), fx.db->devicesByName.size());
     for (int i = 0; i < fx.db->devices.size(); ++i) {
