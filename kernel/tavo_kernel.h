@@ -24,7 +24,16 @@
 
 // Connections and protocols
 #include "connections/adapter.h"
+#include "connections/engine.h"
+#include "connections/engine_box.h"
+#include "connections/i_protocol.h"
 #include "connections/i_terminal.h"
+#include "connections/protocol.h"
+#include "connections/protocol_data_unit.h"
+#include "connections/protocol_manager.h"
+
+// Host graph
+#include "hostgraph/host_graph.h"
 
 // Host types
 #include "hosttypes/host_type_db.h"
