@@ -131,6 +131,12 @@ void Engine::connectToHost()
                                   .arg(kind, m_node->url())
                                   .arg(m_node->port()));
 
+    // An error clears the flags but may leave the socket connected (a UDP
+    // datagram too large for the system): start that connection afresh, or
+    // the socket would refuse the new attempt and the engine stay mute.
+    if (m_socket->state() != QAbstractSocket::UnconnectedState)
+        m_socket->abort();
+
     connecting = true;
     m_protocol->assignCustomVars(m_node->customVars());
     m_socket->connectToHost(m_node->url(), m_node->port(), QIODevice::ReadWrite);
@@ -138,8 +144,15 @@ void Engine::connectToHost()
 
 void Engine::disconnectFromHost()
 {
-    if (m_socket)
-        m_socket->disconnectFromHost();
+    if (!m_socket)
+        return;
+    if (connected && m_socket->state() == QAbstractSocket::UnconnectedState) {
+        // Already closed without a word (see timerEvent): nobody else will
+        // say so.
+        slotSocketDisconnected();
+        return;
+    }
+    m_socket->disconnectFromHost();
 }
 
 void Engine::slotSocketConnected()
@@ -228,6 +241,7 @@ void Engine::clearResultList()
         delete item;
     }
     resultList.clear();
+    m_refusedItem = nullptr;
 }
 
 QString Engine::socketErrorText(int code)
@@ -329,6 +343,12 @@ void Engine::timerEvent(QTimerEvent* event)
     const bool tcp = m_protocol->getSocketType() == 0;
     if (tcp ? !connected : !m_udpSocket)
         return;
+    // A UDP socket whose peer answers "port unreachable" is closed by Qt
+    // with neither an error nor a disconnected() signal.
+    if (connected && m_socket->state() == QAbstractSocket::UnconnectedState) {
+        slotSocketDisconnected();
+        return;
+    }
     if (m_deviceDb->getSchedulerMode() == 2)
         return;
     // The absence count is not reset here but only where a block arrives,
@@ -369,8 +389,23 @@ void Engine::queryScheduler()
             tavolog::error(tr("Too large data block: %1 bytes. Sent only %2 bytes.")
                                .arg(item->size)
                                .arg(qMax<qint64>(accepted, 0)));
+            // A datagram beyond the system's limit is refused on every tick;
+            // kept first for ever it would stop the host's every request.
+            // One retry, then it goes.
+            if (item == m_refusedItem &&
+                m_socket->error() == QAbstractSocket::DatagramTooLargeError) {
+                tavolog::error(
+                    tr("Data block of %1 bytes dropped: the socket can't send it").arg(item->size));
+                m_refusedItem = nullptr;
+                delete[] item->data;
+                delete item;
+                resultList.removeFirst();
+            } else {
+                m_refusedItem = item;
+            }
             return;
         }
+        m_refusedItem = nullptr;
         sent += tcp ? item->size : 1;
         delete[] item->data;
         delete item;

@@ -101,6 +101,8 @@ private:
     QUdpSocket* m_udpSocket = nullptr;
     /// readBufferSize + 1 bytes: a zero follows every block read.
     std::unique_ptr<char[]> m_readBuffer;
+    /// The packet the socket refused on the last attempt, for the retry.
+    ResultItem* m_refusedItem = nullptr;
 
     Q_DISABLE_COPY(Engine)
 };
