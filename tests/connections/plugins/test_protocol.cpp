@@ -1,0 +1,224 @@
+#include "test_protocol_control.h"
+
+#include "connections/i_protocol.h"
+#include "connections/protocol_data_unit.h"
+#include "devices/device_db.h"
+#include "devices/paramlist.h"
+
+#include <QtPlugin>
+
+#include <cstring>
+
+#ifndef TEST_PROTOCOL_NAME
+#define TEST_PROTOCOL_NAME "test-tcp"
+#endif
+#ifndef TEST_PROTOCOL_PORT
+#define TEST_PROTOCOL_PORT 7001
+#endif
+#ifndef TEST_PROTOCOL_SOCKET
+#define TEST_PROTOCOL_SOCKET 0
+#endif
+
+namespace {
+
+/// A line longer than this is garbage: it is dropped, not buffered forever.
+constexpr int MaxLine = 4096;
+
+} // namespace
+
+class TestProtocol : public QObject, public IProtocol, public TestProtocolControl
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID IProtocol_iid)
+    Q_INTERFACES(IProtocol TestProtocolControl)
+
+public:
+    explicit TestProtocol(QObject* parent = nullptr)
+        : QObject(parent)
+    {
+        object = this;
+        name = QStringLiteral(TEST_PROTOCOL_NAME);
+        port = TEST_PROTOCOL_PORT;
+        socketType = TEST_PROTOCOL_SOCKET;
+        customVars.insert(QStringLiteral("password"), QString());
+        customVars.insert(QStringLiteral("request_limit"), QStringLiteral("16"));
+    }
+
+    // IProtocol
+    void assignCustomVars(const QMap<QString, QString>& vars) override { m_vars = vars; }
+    void init() override
+    {
+        ++m_inits;
+        m_line.clear();
+    }
+    IProtocol* createInstance(QObject* owner) override
+    {
+        if (m_settings.declineInstances)
+            return nullptr;
+        auto* instance = new TestProtocol(owner);
+        instance->m_settings = m_settings;
+        return instance;
+    }
+    bool selectDeviceQuery(QVector<SelectedDeviceItem*>& selection) override
+    {
+        if (!m_settings.acceptSelect || selection.isEmpty())
+            return false;
+        static const char list[] = "LIST\n";
+        int size = int(sizeof(list) - 1);
+        pdu->sendWriteToSocketSignal(list, size);
+        return true;
+    }
+    void reserved() override { }
+    void parse(const char* data, int size) override
+    {
+        ++m_parseCalls;
+        m_received.append(data, size);
+        for (int i = 0; i < size; ++i) {
+            if (data[i] != '\n') {
+                if (m_line.size() < MaxLine)
+                    m_line.append(data[i]);
+                else
+                    m_overlong = true;
+                continue;
+            }
+            if (m_overlong)
+                ++m_malformed;
+            else
+                handleLine(m_line);
+            m_line.clear();
+            m_overlong = false;
+        }
+    }
+    void getWorkUpResult(ResultList& results) override
+    {
+        for (const QByteArray& packet : qAsConst(m_queued))
+            append(results, packet);
+        m_queued.clear();
+
+        for (auto it = pdu->writeQueryMap.cbegin(); it != pdu->writeQueryMap.cend(); ++it) {
+            for (const WriteItem* item : qAsConst(*it.value())) {
+                const Param* param = item->targetParameter;
+                QByteArray value = param->isNumericType() ? "u:" + QByteArray::number(item->value)
+                                                          : "s:" + item->bytes;
+                append(results,
+                       "WRITE " + QByteArray::number(it.key()->code) + ' ' +
+                           QByteArray::number(param->code) + ' ' + value);
+            }
+        }
+        pdu->clearWriteQueryMap();
+
+        for (auto it = pdu->readQueryMap.cbegin(); it != pdu->readQueryMap.cend(); ++it) {
+            QByteArray request = "READ " + QByteArray::number(it.key()->code) + ' ';
+            for (int i = 0; i < it.value()->size(); ++i) {
+                if (i)
+                    request += ',';
+                request += QByteArray::number(it.value()->at(i)->code);
+            }
+            append(results, request);
+        }
+        pdu->clearReadQueryMap();
+    }
+    bool isReadyForRead(Device*) override
+    {
+        m_readsInRequest = 0;
+        return m_settings.readyForRead;
+    }
+    bool isParamForRead(Device*, Param* param) override
+    {
+        if (m_settings.rejectedReads.contains(param->DbEntity::name))
+            return false;
+        if (m_settings.maxReadsPerRequest >= 0 && m_readsInRequest >= m_settings.maxReadsPerRequest)
+            return false;
+        ++m_readsInRequest;
+        return true;
+    }
+    bool isReadyForWrite(Device*) override { return m_settings.readyForWrite; }
+    bool isParamForWrite(Device*, Param* param) override
+    {
+        return !m_settings.rejectedWrites.contains(param->DbEntity::name);
+    }
+
+    // TestProtocolControl
+    Settings& settings() override { return m_settings; }
+    int initCount() const override { return m_inits; }
+    QMap<QString, QString> assignedVars() const override { return m_vars; }
+    QByteArray received() const override { return m_received; }
+    int parseCalls() const override { return m_parseCalls; }
+    QList<QByteArray> encoded() const override { return m_encoded; }
+    int malformedLines() const override { return m_malformed; }
+    void queuePacket(const QByteArray& packet) override { m_queued.append(packet); }
+
+private:
+    void append(ResultList& results, QByteArray packet)
+    {
+        if (!packet.endsWith('\n')) {
+            packet.append(QByteArray(m_settings.padding, ' '));
+            packet.append('\n');
+        }
+        m_encoded.append(packet);
+        auto* item = new ResultItem;
+        item->size = packet.size();
+        item->data = new char[size_t(item->size)];
+        memcpy(item->data, packet.constData(), size_t(item->size));
+        results.append(item);
+    }
+
+    void handleLine(const QByteArray& line)
+    {
+        DeviceDb* db = pdu ? pdu->deviceDb : nullptr;
+        const QList<QByteArray> words = line.split(' ');
+        bool ok = db != nullptr;
+        auto number = [&ok](const QByteArray& word) {
+            bool valid = false;
+            const int value = word.toInt(&valid);
+            ok = ok && valid;
+            return value;
+        };
+        if (words.value(0) == "DEV" && words.size() == 5) {
+            const int tag = number(words[2]);
+            const int baseTag = number(words[3]);
+            const int code = number(words[4]);
+            if (ok) {
+                Device* device = db->addDevice(QString::fromLatin1(words[1]), tag, baseTag, code,
+                                               Tavo::NativeProtocol, QString());
+                ok = device && device->populateDevice();
+            }
+        } else if (words.value(0) == "PRM" && words.size() == 4) {
+            const int device = number(words[1]);
+            const int code = number(words[3]);
+            ok = ok && db->setParamCode(device, QString::fromLatin1(words[2]), code);
+        } else if (words.value(0) == "VAL" && words.size() == 4) {
+            const int device = number(words[1]);
+            const int code = number(words[2]);
+            bool valid = false;
+            const uint value = words[3].toUInt(&valid);
+            ok = ok && valid && db->setParamValue(device, code, value);
+        } else if (words.value(0) == "STR" && words.size() >= 4) {
+            const int device = number(words[1]);
+            const int code = number(words[2]);
+            int start = -1;
+            for (int k = 0; k < 3; ++k)
+                start = line.indexOf(' ', start + 1);
+            const QByteArray text = line.mid(start + 1);
+            ok = ok && db->setParamStringValue(device, code, text);
+        } else {
+            ok = false;
+        }
+        if (!ok)
+            ++m_malformed;
+    }
+
+    Settings m_settings;
+    QMap<QString, QString> m_vars;
+    QByteArray m_received;
+    QByteArray m_line;
+    bool m_overlong = false;
+    QList<QByteArray> m_encoded;
+    QList<QByteArray> m_queued;
+    int m_inits = 0;
+    int m_parseCalls = 0;
+    int m_malformed = 0;
+    int m_readsInRequest = 0;
+};
+
+#include "test_protocol.moc"

@@ -1,0 +1,166 @@
+#include "connections/i_protocol.h"
+#include "connections/protocol.h"
+#include "connections/protocol_manager.h"
+#include "kernel_fixture.h"
+#include "test_protocol_control.h"
+
+#include <QDir>
+#include <QtTest>
+
+namespace {
+
+QString protocolsDir(const char* name)
+{
+    return QStringLiteral(TAVO_TEST_PROTOCOLS_DIR "/%1").arg(QLatin1String(name));
+}
+
+TestProtocolControl* control(IProtocol* protocol)
+{
+    return protocol ? qobject_cast<TestProtocolControl*>(protocol->asQObject()) : nullptr;
+}
+
+} // namespace
+
+class TstProtocolManager : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void loadsEveryProtocolOfTheDirectory();
+    void garbageBesideAProtocolIsLoggedAndSkipped();
+    void missingDirectoryLoadsNothing();
+    void secondProtocolOfTheSameNameTakesItsPlace();
+    void createProtocolGivesEachConnectionItsOwnInstance();
+    void unknownOrDecliningProtocolGivesNothing();
+};
+
+void TstProtocolManager::loadsEveryProtocolOfTheDirectory()
+{
+    KernelFixture fixture;
+    ProtocolManager manager;
+    QCOMPARE(manager.loadPlugins(protocolsDir("good")), 0);
+
+    QStringList names = manager.protocolNames;
+    names.sort();
+    QCOMPARE(names, QStringList({QStringLiteral("test-tcp"), QStringLiteral("test-udp")}));
+    QCOMPARE(manager.getDefaultProtocolPort(QStringLiteral("test-tcp")), 7001);
+    QCOMPARE(manager.getDefaultProtocolPort(QStringLiteral("test-udp")), 7002);
+    QCOMPARE(manager.getDefaultProtocolPort(QStringLiteral("snmp")), 0);
+    const QMap<QString, QString> vars {{QStringLiteral("password"), QString()},
+                                       {QStringLiteral("request_limit"), QStringLiteral("16")}};
+    QCOMPARE(manager.getCustomVars(QStringLiteral("test-udp")), vars);
+    QVERIFY(manager.getCustomVars(QStringLiteral("snmp")).isEmpty());
+
+    IProtocol* udp = manager.prototypes.value(QStringLiteral("test-udp"));
+    QVERIFY(udp);
+    QCOMPARE(udp->getSocketType(), 1);
+    QCOMPARE(udp->absolutePath, QDir(protocolsDir("good")).absolutePath());
+
+    QCOMPARE(fixture.log.messages(),
+             QStringList({QStringLiteral("[ProtocolManager::loadPlugins()] Check directory '%1' "
+                                         "for the protocols list")
+                              .arg(protocolsDir("good")),
+                          QStringLiteral("Loaded 2 protocols")}));
+    QVERIFY(fixture.log.warnings().isEmpty());
+    QVERIFY(fixture.log.errors().isEmpty());
+}
+
+void TstProtocolManager::garbageBesideAProtocolIsLoggedAndSkipped()
+{
+    KernelFixture fixture;
+    ProtocolManager manager;
+    manager.loadPlugins(protocolsDir("mixed"));
+
+    QCOMPARE(manager.protocolNames, QStringList {QStringLiteral("test-tcp")});
+    // A file with a library's name but no ELF inside, and a library without
+    // plug-in metadata: neither resolves. The text file is not even tried.
+    const QStringList warnings = fixture.log.warnings();
+    QCOMPARE(warnings.size(), 2);
+    for (const QString& warning : warnings)
+        QVERIFY2(warning.startsWith(QLatin1String("Can't resolve instance: ")),
+                 qPrintable(warning));
+    QVERIFY(warnings.filter(QStringLiteral("libgarbage.so")).size() == 1);
+    QVERIFY(warnings.filter(QStringLiteral("not_a_plugin")).size() == 1);
+
+    const QString notAProtocol =
+        QDir(protocolsDir("mixed"))
+            .absoluteFilePath(QStringLiteral("libtavo_test_not_a_protocol.so"));
+    QCOMPARE(fixture.log.errors(),
+             QStringList {QStringLiteral("The plug-in '%1' is not a protocol: its object can't be "
+                                         "cast to IProtocol")
+                              .arg(notAProtocol)});
+    QCOMPARE(fixture.log.messages().last(), QStringLiteral("Loaded 1 protocols"));
+
+    // What did load works.
+    std::unique_ptr<Protocol> protocol(manager.createProtocol(QStringLiteral("test-tcp")));
+    QVERIFY(protocol);
+}
+
+void TstProtocolManager::missingDirectoryLoadsNothing()
+{
+    KernelFixture fixture;
+    ProtocolManager manager;
+    QCOMPARE(manager.loadPlugins(fixture.dir.path() + QStringLiteral("/none")), 0);
+    QVERIFY(manager.protocolNames.isEmpty());
+    QCOMPARE(fixture.log.messages().last(), QStringLiteral("Loaded 0 protocols"));
+}
+
+void TstProtocolManager::secondProtocolOfTheSameNameTakesItsPlace()
+{
+    KernelFixture fixture;
+    ProtocolManager manager;
+    manager.loadPlugins(protocolsDir("good"));
+    manager.loadPlugins(protocolsDir("dup"));
+    // The name is listed twice, and the maps keep the later plug-in.
+    QCOMPARE(manager.protocolNames.count(QStringLiteral("test-tcp")), 2);
+    QCOMPARE(manager.getDefaultProtocolPort(QStringLiteral("test-tcp")), 7003);
+    QCOMPARE(manager.prototypes.value(QStringLiteral("test-tcp"))->absolutePath,
+             QDir(protocolsDir("dup")).absolutePath());
+}
+
+void TstProtocolManager::createProtocolGivesEachConnectionItsOwnInstance()
+{
+    KernelFixture fixture;
+    ProtocolManager manager;
+    manager.loadPlugins(protocolsDir("good"));
+    IProtocol* prototype = manager.prototypes.value(QStringLiteral("test-tcp"));
+    control(prototype)->settings().maxReadsPerRequest = 3;
+
+    Protocol* first = manager.createProtocol(QStringLiteral("test-tcp"));
+    Protocol* second = manager.createProtocol(QStringLiteral("test-tcp"));
+    QVERIFY(first && second);
+    QCOMPARE(first->parent(), &manager);
+    QVERIFY(first->plugin() != prototype);
+    QVERIFY(first->plugin() != second->plugin());
+    QCOMPARE(first->plugin()->asQObject()->parent(), first);
+    QCOMPARE(first->plugin()->pdu, first->pdu());
+    QCOMPARE(control(first->plugin())->settings().maxReadsPerRequest, 3);
+    QCOMPARE(first->getSocketType(), 0);
+
+    first->assignCustomVars({{QStringLiteral("password"), QStringLiteral("secret")}});
+    QCOMPARE(control(first->plugin())->assignedVars().value(QStringLiteral("password")),
+             QStringLiteral("secret"));
+    QVERIFY(control(second->plugin())->assignedVars().isEmpty());
+
+    // The instance goes with its protocol.
+    QPointer<QObject> instance = first->plugin()->asQObject();
+    delete first;
+    QVERIFY(instance.isNull());
+    delete second;
+}
+
+void TstProtocolManager::unknownOrDecliningProtocolGivesNothing()
+{
+    KernelFixture fixture;
+    ProtocolManager manager;
+    manager.loadPlugins(protocolsDir("good"));
+    QVERIFY(!manager.createProtocol(QStringLiteral("snmp")));
+
+    control(manager.prototypes.value(QStringLiteral("test-udp")))->settings().declineInstances =
+        true;
+    QVERIFY(!manager.createProtocol(QStringLiteral("test-udp")));
+    QVERIFY(manager.findChildren<Protocol*>().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TstProtocolManager)
+#include "tst_protocol_manager.moc"
