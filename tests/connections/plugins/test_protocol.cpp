@@ -72,7 +72,8 @@ public:
     void parse(const char* data, int size) override
     {
         ++m_parseCalls;
-        m_received.append(data, size);
+        if (m_settings.recording)
+            m_received.append(data, size);
         for (int i = 0; i < size; ++i) {
             if (data[i] != '\n') {
                 if (m_line.size() < MaxLine)
@@ -155,7 +156,8 @@ private:
             packet.append(QByteArray(m_settings.padding, ' '));
             packet.append('\n');
         }
-        m_encoded.append(packet);
+        if (m_settings.recording)
+            m_encoded.append(packet);
         auto* item = new ResultItem;
         item->size = packet.size();
         item->data = new char[size_t(item->size)];

@@ -33,6 +33,8 @@ public:
         QSet<QString> rejectedWrites;
         /// Padding appended to every encoded request, to size packets.
         int padding = 0;
+        /// Off for benchmarks: received() and encoded() stay empty.
+        bool recording = true;
     };
 
     virtual ~TestProtocolControl() = default;
