@@ -3,26 +3,20 @@
 // each read worked up by the test protocol plug-in and sent in one request,
 // and the answers to them parsed back into the device database.
 
-#include "classes/class_db.h"
 #include "connections/engine.h"
 #include "connections/i_protocol.h"
 #include "connections/protocol.h"
-#include "connections/protocol_manager.h"
 #include "devices/device_db.h"
 #include "devices/paramlist.h"
-#include "foundation/app_shared.h"
 #include "hostgraph/host_graph.h"
+#include "protocol_kernel.h"
 #include "test_protocol_control.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QScriptEngine>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTimerEvent>
 
@@ -44,45 +38,14 @@ double processCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-void writeClasses(const QString& dir)
+QByteArray bulkClassFile()
 {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<classlist>\n"
                      "<class name=\"B\" interface=\"bulk\">\n";
     for (int p = 0; p < paramCount; ++p)
         xml += "  <param name=\"p" + QByteArray::number(p) + "\"/>\n";
-    xml += "</class>\n</classlist>\n";
-    QFile file(QDir(dir).filePath(QStringLiteral("classes.xml")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size())
-        qFatal("cannot write the class file");
+    return xml + "</class>\n</classlist>\n";
 }
-
-// The central objects a client publishes before it makes engines.
-struct Kernel
-{
-    Kernel()
-    {
-        writeClasses(dir.path());
-        share::scriptEngine = &engine;
-        share::xmlClassesPath = dir.path();
-        classDb = std::make_unique<ClassDb>(nullptr);
-        share::classDb = classDb.get();
-        protocols.loadPlugins(QStringLiteral(TAVO_TEST_PROTOCOLS_DIR "/good"));
-        share::protocolManager = &protocols;
-        if (!protocols.createProtocol(QStringLiteral("test-tcp")))
-            qFatal("the test protocol plug-ins are not built in " TAVO_TEST_PROTOCOLS_DIR);
-    }
-    ~Kernel()
-    {
-        share::protocolManager = nullptr;
-        share::classDb = nullptr;
-        share::scriptEngine = nullptr;
-    }
-
-    QTemporaryDir dir;
-    QScriptEngine engine;
-    std::unique_ptr<ClassDb> classDb;
-    ProtocolManager protocols;
-};
 
 NodeAttr* makeNode(std::vector<std::unique_ptr<NodeAttr>>& nodes, const QString& protocol,
                    quint16 port)
@@ -224,7 +187,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     qRegisterMetaType<const ParamCore*>();
-    Kernel kernel;
+    ProtocolKernel kernel(bulkClassFile());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -34,6 +34,7 @@
 
 // Host graph
 #include "hostgraph/host_graph.h"
+#include "hostgraph/sax_host_graph_parser.h"
 
 // Host types
 #include "hosttypes/host_type_db.h"

@@ -4,6 +4,7 @@
 #include "classes/device_class.h"
 #include "foundation/app_shared.h"
 #include "foundation/log_p.h"
+#include "foundation/xml_error_p.h"
 #include "foundation/z4utils.h"
 
 #include <QScriptEngine>
@@ -760,10 +761,7 @@ bool SaxClassParser::endElement(const QString&, const QString&, const QString& q
 
 bool SaxClassParser::fatalError(const QXmlParseException& exception)
 {
-    tavolog::error(tr("Error [%1, %2]: %3 (file %4)")
-                       .arg(exception.lineNumber())
-                       .arg(exception.columnNumber())
-                       .arg(exception.message(), fileName));
+    tavolog::xmlFatalError(exception, fileName);
     dataReset();
     return false;
 }

@@ -54,6 +54,11 @@ Engine::~Engine()
     delete m_protocol.data();
 }
 
+NodeAttr* Engine::nodeAttr() const
+{
+    return m_node.data();
+}
+
 QString Engine::getConnectString() const
 {
     return m_node ? m_node->getConnectString() : QString();
@@ -157,6 +162,11 @@ void Engine::disconnectFromHost()
 
 void Engine::slotSocketConnected()
 {
+    // The host may be deleted before its engine's deferred deletion runs.
+    if (!m_node) {
+        m_socket->abort();
+        return;
+    }
     connected = true;
     connecting = false;
 
@@ -182,13 +192,16 @@ void Engine::socketConnected()
     clearQueryLists();
     selectAllDevicesQuery();
     m_deviceDb->clearServerAbsentTime();
-    Q_EMIT signalSocketConnected(m_node->key());
+    if (m_node)
+        Q_EMIT signalSocketConnected(m_node->key());
 }
 
 void Engine::slotSocketDisconnected()
 {
     connected = false;
     connecting = false;
+    if (!m_node)
+        return;
     tavolog::message(tr("Disonnect from server %1:%2").arg(m_node->url()).arg(m_node->port()));
     socketDisconnected();
 }
@@ -202,7 +215,8 @@ void Engine::socketDisconnected()
     // next connection will bind afresh.
     clearResultList();
     m_deviceDb->setSchedulerEnabled(true, QStringLiteral("disconnect"));
-    Q_EMIT signalSocketDisconnected(m_node->key());
+    if (m_node)
+        Q_EMIT signalSocketDisconnected(m_node->key());
 }
 
 void Engine::clearQueryLists()

@@ -41,7 +41,7 @@ public:
     void disconnectFromHost();
     bool isConnected() const { return connected; }
     DeviceDb* deviceDb() const { return m_deviceDb; }
-    NodeAttr* nodeAttr() const { return m_node; }
+    NodeAttr* nodeAttr() const;
     Protocol* protocol() const { return m_protocol; }
     QAbstractSocket* socket() const { return m_socket; }
     EngineBroker* createEngineBroker(QObject* parent);
@@ -92,7 +92,8 @@ private:
     void clearQueryLists();
     void clearResultList();
 
-    NodeAttr* m_node;
+    // Guarded: a deleted host's engine lives on until its deferred deletion.
+    QPointer<NodeAttr> m_node;
     DeviceDb* m_deviceDb = nullptr;
     /// A child of the protocol manager, which may go first at exit.
     QPointer<Protocol> m_protocol;

@@ -2,6 +2,7 @@
 
 #include "tavo_kernel_export.h"
 
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -101,4 +102,56 @@ private:
     QMap<QString, QString> m_customVars;
 
     Q_DISABLE_COPY(NodeAttr)
+};
+
+/**
+ * The user's tree of folders and hosts, held flat: items refer to their
+ * folder by key. Creating a host creates its engine in the engine registry
+ * and deleting it deletes the engine. The graph is the parent of every item.
+ */
+class TAVO_KERNEL_EXPORT HostGraph : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// Outside single-host mode, reads the per-user host graph file.
+    explicit HostGraph(QObject* parent);
+    ~HostGraph() override;
+
+    /// The smallest key from 1 upward that no host and no folder has.
+    int createKey() const;
+    /// A negative key takes createKey(); a key some folder has gives null.
+    FolderItem* createFolder(int key, int parentKey, const QString& alias);
+    FolderItem* createBoxFolder(int key, int parentKey, const QString& alias,
+                                const QString& configFile);
+    /// Null, with a log line, when the key is taken or the protocol is not
+    /// loaded. A host type nobody knows becomes NULL_HOST_TYPE.
+    NodeAttr* createNodeAttr(int key, const QString& hostTypeName, const QString& protocolName,
+                             const QString& url, unsigned short port, int parentKey,
+                             const QString& alias);
+    /// The folder with its whole subtree of folders and hosts.
+    bool deleteFolder(int key);
+    bool deleteHost(int key);
+
+    bool loadFromFile(const QString& fileName);
+    bool saveToFile(const QString& fileName);
+    bool saveAs(const QString& fileName) { return saveToFile(fileName); }
+    /// Writes the per-user file when the graph has changed, except in
+    /// single-host mode.
+    void checkSave();
+    /// Where checkSave() writes: the file of the user-scope INI settings of
+    /// the organisation "tavo-client" named after the host graph file.
+    static QString userFilePath();
+
+    QMap<int, FolderItem*> foldersByKey;
+    QList<FolderItem*> folderList;
+    QMap<int, NodeAttr*> hostsByKey;
+    QList<NodeAttr*> hostList;
+    QString fileName;
+    bool modified = false;
+
+private:
+    FolderItem* enterFolder(FolderItem* folder);
+
+    Q_DISABLE_COPY(HostGraph)
 };

@@ -1,6 +1,7 @@
 #include "hosttypes/sax_host_type_parser.h"
 
 #include "foundation/log_p.h"
+#include "foundation/xml_error_p.h"
 #include "hosttypes/host_type_db.h"
 
 QT_WARNING_PUSH
@@ -131,10 +132,7 @@ bool SaxHostTypeParser::endElement(const QString&, const QString&, const QString
 
 bool SaxHostTypeParser::fatalError(const QXmlParseException& exception)
 {
-    tavolog::error(tr("Error [%1, %2]: %3 (file %4)")
-                       .arg(exception.lineNumber())
-                       .arg(exception.columnNumber())
-                       .arg(exception.message(), fileName));
+    tavolog::xmlFatalError(exception, fileName);
     dropCurrent();
     return false;
 }

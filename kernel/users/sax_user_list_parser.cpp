@@ -1,6 +1,7 @@
 #include "users/sax_user_list_parser.h"
 
 #include "foundation/log_p.h"
+#include "foundation/xml_error_p.h"
 #include "users/user_capabilities.h"
 
 QT_WARNING_PUSH
@@ -135,10 +136,7 @@ bool SaxUserListParser::endElement(const QString&, const QString&, const QString
 
 bool SaxUserListParser::fatalError(const QXmlParseException& exception)
 {
-    tavolog::error(tr("Error [%1, %2]: %3 (file %4)")
-                       .arg(exception.lineNumber())
-                       .arg(exception.columnNumber())
-                       .arg(exception.message(), fileName));
+    tavolog::xmlFatalError(exception, fileName);
     permission = {};
     return false;
 }
