@@ -42,7 +42,10 @@
 
 // Alarms and events
 #include "alarms/alarm_action.h"
+#include "alarms/alarm_notifier.h"
 #include "alarms/alarminfo.h"
+#include "alarms/alarmmonitor.h"
+#include "alarms/eventmonitor.h"
 #include "alarms/sax_action_list_parser.h"
 
 // Users

@@ -3,6 +3,7 @@
 #include "classes/device_class.h"
 #include "foundation/app_shared.h"
 #include "foundation/log_p.h"
+#include "foundation/script_cache_p.h"
 #include "foundation/z4utils.h"
 
 #include <QCoreApplication>
@@ -74,6 +75,53 @@ bool ParamCore::isAlarmType() const
 {
     return !alarmScript.isEmpty();
 }
+
+QList<Tavo::AlarmType> ParamCore::listAlarmState() const
+{
+    QList<Tavo::AlarmType> states;
+    for (int state = Tavo::EMERG; state <= Tavo::DEBUG; ++state) {
+        if (alarmScript.contains(QStringLiteral("return %1").arg(state)))
+            states.append(Tavo::AlarmType(state));
+    }
+    return states;
+}
+
+template<typename T> int ParamCore::calcAlarmState(const QString& script, T value) const
+{
+    QScriptEngine* engine = share::scriptEngine;
+    if (!engine)
+        return Tavo::NORM;
+    static const QString functionName = QStringLiteral("myFunc");
+    static const QString parameters = QStringLiteral("value");
+
+    QString error;
+    QScriptValue result;
+    QScriptValue function = scriptcache::function(engine, functionName, parameters, script, &error);
+    if (function.isValid()) {
+        result = function.call(QScriptValue(), QScriptValueList {QScriptValue(value)});
+        if (engine->hasUncaughtException()) {
+            error = result.toString();
+            engine->clearExceptions();
+        }
+    }
+    if (!error.isEmpty()) {
+        if (scriptcache::firstFailure(engine, name, script))
+            tavolog::error(QCoreApplication::translate("ParamCore",
+                                                       "Alarm script of parameter '%1' fails "
+                                                       "(%2): its state is EMERG until it works")
+                               .arg(name, error));
+        return Tavo::EMERG;
+    }
+    if (result.toString().isEmpty()) {
+        qWarning("Alarm script of parameter '%s' returns nothing: its state is EMERG",
+                 qUtf8Printable(name));
+        return Tavo::EMERG;
+    }
+    return result.toInt32();
+}
+
+template TAVO_KERNEL_EXPORT int ParamCore::calcAlarmState<int>(const QString&, int) const;
+template TAVO_KERNEL_EXPORT int ParamCore::calcAlarmState<QString>(const QString&, QString) const;
 
 int ParamCore::getValueAsInt(unsigned long value)
 {
@@ -284,13 +332,16 @@ bool Param::scriptEval()
     if (!engine)
         return false;
 
-    const QString source =
-        QStringLiteral("function vparam(%1) { %2 }")
-            .arg(QStringList(scriptArguments.keys()).join(QStringLiteral(", ")), script);
-    const QScriptValue defined = engine->evaluate(source, QString(), 1);
-    if (engine->hasUncaughtException()) {
-        tavolog::error(tr("Script for param '%1' error: '%2' for '%3'")
-                           .arg(DbEntity::name, defined.toString(), source));
+    static const QString functionName = QStringLiteral("vparam");
+    const QString parameters = QStringList(scriptArguments.keys()).join(QStringLiteral(", "));
+    auto source = [&] {
+        return QStringLiteral("function %1(%2) { %3 }").arg(functionName, parameters, script);
+    };
+    QString error;
+    QScriptValue function = scriptcache::function(engine, functionName, parameters, script, &error);
+    if (!function.isValid()) {
+        tavolog::error(
+            tr("Script for param '%1' error: '%2' for '%3'").arg(DbEntity::name, error, source()));
         return false;
     }
 
@@ -308,13 +359,13 @@ bool Param::scriptEval()
         }
     }
 
-    const QString result = engine->globalObject()
-                               .property(QStringLiteral("vparam"))
-                               .call(QScriptValue(), arguments)
-                               .toString();
+    const QScriptValue value = function.call(QScriptValue(), arguments);
+    if (engine->hasUncaughtException())
+        engine->clearExceptions(); // the error text is the result, as the call gives it
+    const QString result = value.toString();
     if (result.isEmpty()) {
-        tavolog::error(
-            tr("Script for param '%1' returns NULL value string: %2").arg(DbEntity::name, source));
+        tavolog::error(tr("Script for param '%1' returns NULL value string: %2")
+                           .arg(DbEntity::name, source()));
         return false;
     }
     bool isInteger = false;
@@ -335,7 +386,7 @@ bool Param::scriptEval()
         return true;
     }
     tavolog::error(tr("Script for param '%1' returns not integer value string (%2): '%3'")
-                       .arg(DbEntity::name, result, source));
+                       .arg(DbEntity::name, result, source()));
     return false;
 }
 

@@ -128,6 +128,14 @@ public:
     bool isNumericType() const;
     /// An alarm parameter has an alarm script.
     bool isAlarmType() const;
+    /// The states 0..7 that the alarm script returns somewhere, found as
+    /// "return <digit>" in its text; nothing is run.
+    QList<Tavo::AlarmType> listAlarmState() const;
+    /// Runs @p script as the body of the global function myFunc(value) in
+    /// share::scriptEngine and converts its result to a state. A script
+    /// that returns nothing, fails to compile or throws gives 0 (EMERG):
+    /// an alarm that cannot be computed must be seen, not hidden.
+    template<typename T> int calcAlarmState(const QString& script, T value) const;
 
     static int getValueAsInt(unsigned long value);
     static float getValueAsFloat(unsigned long value);
@@ -199,6 +207,9 @@ public:
 };
 
 /// One auto-read subscription: read the parameter every period seconds.
+extern template int ParamCore::calcAlarmState<int>(const QString&, int) const;
+extern template int ParamCore::calcAlarmState<QString>(const QString&, QString) const;
+
 class TAVO_KERNEL_EXPORT Ticket : public QObject
 {
     Q_OBJECT

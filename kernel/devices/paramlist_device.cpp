@@ -71,6 +71,12 @@ Param* Device::makeParam(const QTime& created)
 
 bool Device::populateDevice()
 {
+    // Plug-ins populate the devices they add, and so does whoever reaches a
+    // device first (the alarm monitor on its appearance): a second pass would
+    // enter every parameter twice and orphan the queues and tickets of the
+    // first set.
+    if (populated)
+        return true;
     const auto found = share::classDb ? share::classDb->deviceClasses.constFind(className)
                                       : QMap<QString, DeviceClass*>::const_iterator();
     if (!share::classDb || found == share::classDb->deviceClasses.cend()) {

@@ -36,6 +36,10 @@ void TstDevice::populationNamesArrayElementsAndNumbersTheirOids()
     QVERIFY(device->populated);
     QCOMPARE(device->interface, QStringLiteral("e1if"));
     QCOMPARE(fx.log.errors(), QStringList());
+    // A second population keeps the parameters it made the first time.
+    const QVector<Param*> first(device->parameters.begin(), device->parameters.end());
+    QVERIFY(device->populateDevice());
+    QCOMPARE(QVector<Param*>(device->parameters.begin(), device->parameters.end()), first);
 
     QStringList names;
     for (int i = 0; i < device->parameters.size(); ++i) {
