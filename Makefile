@@ -22,9 +22,8 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
-demo: deps
-	@echo "The demo is not built yet: it arrives with the native protocol plug-in, the simulator and tavo-client." >&2
-	@exit 1
+demo: build
+	BUILD_DIR=$(BUILD_DIR) ./scripts/demo
 
 # AddressSanitizer and UndefinedBehaviorSanitizer build in a directory of its own.
 check-sanitize: deps

@@ -1,0 +1,240 @@
+#include "client.h"
+
+#include "alarms/eventmonitor.h"
+#include "classes/class_db.h"
+#include "connections/engine.h"
+#include "connections/engine_box.h"
+#include "devices/device_db.h"
+#include "devices/paramlist.h"
+#include "foundation/app_shared.h"
+#include "hostgraph/host_graph.h"
+
+#include <QCoreApplication>
+#include <QTime>
+
+#include <cstdio>
+
+bool ClientOptions::parse(const QStringList& arguments, QString* error)
+{
+    auto valueOf = [](const QString& argument, const char* prefix, QString& value) {
+        if (!argument.startsWith(QLatin1String(prefix)))
+            return false;
+        value = argument.mid(int(qstrlen(prefix)));
+        return true;
+    };
+    for (const QString& argument : arguments) {
+        QString value;
+        bool ok = true;
+        if (valueOf(argument, "--period=", value)) {
+            periodSec = value.toInt(&ok);
+            ok = ok && periodSec > 0;
+        } else if (valueOf(argument, "--duration=", value)) {
+            durationSec = value.toInt(&ok);
+            ok = ok && durationSec >= 0;
+        } else if (valueOf(argument, "--protocol=", value)) {
+            protocol = value;
+        } else if (valueOf(argument, "--debug-group=", value)) {
+            debugGroups << value;
+        } else if (valueOf(argument, "--set=", value)) {
+            const int dot = value.indexOf(QLatin1Char('.'));
+            const int equals = value.indexOf(QLatin1Char('='), dot + 1);
+            ok = dot > 0 && equals > dot + 1;
+            if (ok)
+                writes.append({value.left(dot), value.mid(dot + 1, equals - dot - 1),
+                               value.mid(equals + 1), false});
+        } else if (argument == QLatin1String("--reconnect")) {
+            reconnect = true;
+        }
+        if (!ok) {
+            *error = QStringLiteral("bad option '%1'").arg(argument);
+            return false;
+        }
+    }
+    return true;
+}
+
+Client::Client(const ClientOptions& options, QObject* parent)
+    : QObject(parent)
+    , m_options(options)
+{
+    connect(&m_writeTimer, &QTimer::timeout, this, &Client::applyWrites);
+}
+
+void Client::print(const QString& line)
+{
+    std::printf("%s %s\n",
+                qPrintable(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
+                qPrintable(line));
+    std::fflush(stdout);
+}
+
+QString Client::hostOf(const QObject* object) const
+{
+    while (object && !qobject_cast<const Engine*>(object))
+        object = object->parent();
+    const auto* engine = qobject_cast<const Engine*>(object);
+    const NodeAttr* node = engine ? engine->nodeAttr() : nullptr;
+    return node ? node->alias() : QStringLiteral("?");
+}
+
+void Client::start()
+{
+    const QList<Engine*> engines = share::engineBox->enginesList();
+    for (Engine* engine : engines) {
+        watch(engine);
+        engine->connectToHost();
+    }
+    if (!m_options.writes.isEmpty())
+        m_writeTimer.start(250);
+    if (m_options.durationSec > 0)
+        QTimer::singleShot(m_options.durationSec * 1000, qApp, [] { QCoreApplication::exit(0); });
+    QTimer::singleShot(8000, this, [this, engines] {
+        if (m_everConnected.isEmpty()) {
+            print(QStringLiteral("FAILED no host could be connected"));
+            QCoreApplication::exit(3);
+        }
+    });
+    if (engines.isEmpty()) {
+        print(QStringLiteral("FAILED no host to connect: give -s <url> or create a host graph"));
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(3); });
+    }
+}
+
+void Client::watch(Engine* engine)
+{
+    DeviceDb* db = engine->deviceDb();
+    connect(db, &DeviceDb::signalDeviceAppended, this,
+            [this, db](const QString& className, int tag, int baseTag) {
+                deviceAppended(db, className, tag, baseTag);
+            });
+    connect(db, &DeviceDb::signalDeviceDelete, this, [this, db](const QString& name) {
+        print(QStringLiteral("DEVICE %1 %2 removed").arg(hostOf(db), name));
+        for (auto it = m_lastText.begin(); it != m_lastText.end();) {
+            if (it.key().startsWith(name + QLatin1Char('.')))
+                it = m_lastText.erase(it);
+            else
+                ++it;
+        }
+    });
+    connect(engine, &Engine::signalSocketConnected, this, [this, engine](int) {
+        m_everConnected.insert(engine);
+        print(QStringLiteral("CONNECTED %1").arg(hostOf(engine)));
+    });
+    connect(engine, &Engine::signalSocketDisconnected, this, [this, engine](int) {
+        print(QStringLiteral("DISCONNECTED %1").arg(hostOf(engine)));
+        if (m_options.reconnect)
+            QTimer::singleShot(2000, engine, [engine] { engine->connectToHost(); });
+    });
+    // A refused or failed attempt gives no disconnected signal: try again.
+    if (m_options.reconnect) {
+        auto* retry = new QTimer(engine);
+        connect(retry, &QTimer::timeout, engine, [engine] {
+            if (!engine->isConnected() && !engine->connecting)
+                engine->connectToHost();
+        });
+        retry->start(3000);
+    }
+}
+
+void Client::deviceAppended(DeviceDb* db, const QString& className, int tag, int baseTag)
+{
+    QString name;
+    if (!DeviceDb::makeUpDeviceName(name, className, tag, baseTag))
+        return;
+    Device* device = db->findDevice(name);
+    if (!device || !device->populateDevice())
+        return;
+    print(QStringLiteral("DEVICE %1 %2 appeared (%3 parameters)")
+              .arg(hostOf(db), name)
+              .arg(device->parameters.size()));
+    int ticket = db->getTicketId(name);
+    for (const Param* param : qAsConst(device->parameters))
+        db->setTicket(name, param->DbEntity::name, ticket, m_options.periodSec);
+    connect(device, &Device::signalParamHasRead, this,
+            [this](int, int, int, const ParamCore* pcore) { paramRead(pcore); });
+}
+
+void Client::paramRead(const ParamCore* pcore)
+{
+    auto* device = qobject_cast<Device*>(sender());
+    if (!device || !pcore)
+        return;
+    const auto* param = static_cast<const Param*>(pcore);
+    QString text;
+    pcore->getReadValuePresentation(nullptr, &text, nullptr);
+    const QString key = device->DbEntity::name + QLatin1Char('.') + param->DbEntity::name;
+    auto last = m_lastText.find(key);
+    if (last != m_lastText.end() && last.value() == text)
+        return;
+    m_lastText.insert(key, text);
+    print(QStringLiteral("VALUE %1 %2 %3 = %4")
+              .arg(hostOf(device), device->DbEntity::name, param->DbEntity::name, text));
+}
+
+void Client::applyWrites()
+{
+    bool pending = false;
+    for (ClientOptions::Write& write : m_options.writes) {
+        if (write.queued)
+            continue;
+        pending = true;
+        for (Engine* engine : share::engineBox->enginesList()) {
+            DeviceDb* db = engine->deviceDb();
+            const Param* param = db->getParam(write.device, write.param);
+            if (!param || param->code < 0 || !engine->isConnected())
+                continue;
+            // Numbers may be given as one of the parameter's aliases.
+            bool accepted = false;
+            if (param->isNumericType()) {
+                unsigned long value = 0;
+                accepted = (param->findAlias(write.value, value) ||
+                            imageToParamType(write.value, param->type, &value, nullptr)) &&
+                    db->writeQuery(write.device, write.param, value, false);
+            } else {
+                accepted = db->writeQuery(write.device, write.param, write.value, false);
+            }
+            write.queued = true;
+            if (accepted) {
+                print(QStringLiteral("WRITE %1 %2 %3 = %4 queued")
+                          .arg(hostOf(engine), write.device, write.param, write.value));
+            } else {
+                print(QStringLiteral("WRITE %1 %2 %3 = %4 refused")
+                          .arg(hostOf(engine), write.device, write.param, write.value));
+            }
+        }
+    }
+    if (!pending)
+        m_writeTimer.stop();
+}
+
+void Client::paramStateChanged(const Param* param, int newState, int oldState)
+{
+    const auto* device = param ? qobject_cast<const Device*>(param->parent()) : nullptr;
+    if (!device)
+        return;
+    print(QStringLiteral("STATE %1 %2 %3 %4 (was %5)")
+              .arg(hostOf(device), device->DbEntity::name, param->DbEntity::name,
+                   EventMonitor::stateName(newState),
+                   oldState == -2 ? QStringLiteral("unknown") : EventMonitor::stateName(oldState)));
+}
+
+void Client::openTerminal(QList<int> keys)
+{
+    for (int key : keys)
+        print(QStringLiteral("REACTION terminal on host %1").arg(key));
+}
+
+void Client::sendEmail(const QString& address, const QString& text)
+{
+    print(QStringLiteral("REACTION email to %1: %2").arg(address, text));
+}
+
+void Client::sendSms(const QString& address, const QString& text)
+{
+    print(QStringLiteral("REACTION sms to %1: %2").arg(address, text));
+}
+
+void Client::playSound(const QString& fileName)
+{
+    print(QStringLiteral("REACTION sound %1").arg(fileName));
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "alarms/alarm_notifier.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+class DeviceDb;
+class Engine;
+class Param;
+class ParamCore;
+
+/// The client's settings beyond the kernel's own command line.
+struct ClientOptions
+{
+    int periodSec = 2;
+    int durationSec = 0; // 0: until interrupted
+    bool reconnect = false;
+    QString protocol;
+    QStringList debugGroups;
+    struct Write
+    {
+        QString device;
+        QString param;
+        QString value;
+        bool queued = false;
+    };
+    QList<Write> writes;
+
+    /// False with @p error for a malformed option.
+    bool parse(const QStringList& arguments, QString* error);
+};
+
+/**
+ * What tavo-client does once the kernel is up: connects the hosts,
+ * subscribes every parameter of every device they announce, and prints one
+ * line per value change, alarm state change and reaction on stdout.
+ */
+class Client : public QObject, public AlarmNotifier
+{
+    Q_OBJECT
+
+public:
+    explicit Client(const ClientOptions& options, QObject* parent = nullptr);
+
+    /// Connects every host; exits the process with 3 when none connects.
+    void start();
+
+    void sendEmail(const QString& address, const QString& text) override;
+    void sendSms(const QString& address, const QString& text) override;
+    void playSound(const QString& fileName) override;
+
+public Q_SLOTS:
+    void paramStateChanged(const Param* param, int newState, int oldState);
+    void openTerminal(QList<int> keys);
+
+private:
+    void watch(Engine* engine);
+    void deviceAppended(DeviceDb* db, const QString& className, int tag, int baseTag);
+    void paramRead(const ParamCore* pcore);
+    void applyWrites();
+    QString hostOf(const QObject* deviceOrDb) const;
+    static void print(const QString& line);
+
+    ClientOptions m_options;
+    QHash<QString, QString> m_lastText;
+    QSet<Engine*> m_everConnected;
+    QTimer m_writeTimer;
+};

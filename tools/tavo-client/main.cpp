@@ -1,0 +1,130 @@
+// tavo-client: the console client of the kernel. Starts the kernel in the
+// order its objects depend on each other, then watches the hosts.
+
+#include "client.h"
+#include "console_log.h"
+
+#include "alarms/alarmmonitor.h"
+#include "alarms/eventmonitor.h"
+#include "classes/class_db.h"
+#include "connections/engine_box.h"
+#include "connections/protocol_manager.h"
+#include "devices/paramlist.h"
+#include "foundation/app_shared.h"
+#include "hostgraph/host_graph.h"
+#include "hosttypes/host_type_db.h"
+
+#include <QCoreApplication>
+#include <QScriptEngine>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+const char* const clientHelp =
+    "\ntavo-client options:\n"
+    "  --period=<s>                  = Read every parameter every s seconds (2)\n"
+    "  --duration=<s>                = Stop after s seconds (default: at Ctrl-C)\n"
+    "  --protocol=<name>             = Protocol of the -s host (default: its host type's)\n"
+    "  --set=<device>.<param>=<value> = Write once the parameter is bound (repeatable)\n"
+    "  --reconnect                   = Connect again after a disconnection\n"
+    "  --debug-group=<name>          = Debug output of one log group (repeatable)\n";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavo-client"));
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.contains(QStringLiteral("--help")))
+        std::printf("%s", clientHelp);
+
+    // 1. The command line and the resource paths.
+    share::command_line_options();
+    share::global_init();
+    ClientOptions options;
+    QString error;
+    if (!options.parse(arguments, &error)) {
+        std::fprintf(stderr, "tavo-client: %s\n%s", qPrintable(error), clientHelp);
+        return 2;
+    }
+    share::isSingleMode = !share::hostUrl.isEmpty();
+
+    // 2. The log and the script engine, before anything that logs or runs
+    // scripts.
+    ConsoleLog log(share::isDebugMode, options.debugGroups);
+    share::pLog = &log;
+    QScriptEngine scriptEngine;
+    share::scriptEngine = &scriptEngine;
+
+    // 3. Classes and host types.
+    ClassDb classDb(nullptr);
+    share::classDb = &classDb;
+    HostTypeDb hostTypeDb(nullptr);
+    share::hostTypeDb = &hostTypeDb;
+
+    // 4. Protocols and the engine registry.
+    ProtocolManager protocols(nullptr);
+    protocols.loadPlugins(share::protocolsPath);
+    share::protocolManager = &protocols;
+    EngineBox engineBox;
+    share::engineBox = &engineBox;
+
+    // 5. The host graph: the user's, or the one host of the command line.
+    HostGraph hostGraph(nullptr);
+    share::hostGraph = &hostGraph;
+    if (share::isSingleMode) {
+        const HostType* type = hostTypeDb.findHostType(share::hostType);
+        QString protocol = options.protocol;
+        if (protocol.isEmpty())
+            protocol =
+                type && !type->protocolName.isEmpty() ? type->protocolName : QStringLiteral("tavo");
+        const int port =
+            share::hostPort > 0 ? share::hostPort : protocols.getDefaultProtocolPort(protocol);
+        if (!hostGraph.createNodeAttr(-1, share::hostType, protocol, share::hostUrl, quint16(port),
+                                      0, share::hostUrl)) {
+            std::fprintf(stderr, "tavo-client: the host %s cannot be created (protocol '%s')\n",
+                         qPrintable(share::hostUrl), qPrintable(protocol));
+            return 3;
+        }
+    }
+
+    // 6. The alarm monitor, watching the engines that exist now.
+    Client client(options);
+    AlarmMonitor alarmMonitor(nullptr);
+    alarmMonitor.eventMonitor->setNotifier(&client);
+    QObject::connect(&alarmMonitor, &AlarmMonitor::paramStateChanged, &client,
+                     &Client::paramStateChanged);
+    QObject::connect(alarmMonitor.eventMonitor, &EventMonitor::signalOpenTerminal, &client,
+                     &Client::openTerminal);
+
+    // Ctrl-C and SIGTERM end the event loop, so that everything is torn
+    // down in order and the host graph is saved.
+    if (::pipe(g_signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app,
+                         [] { QCoreApplication::exit(0); });
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+
+    client.start();
+    const int code = app.exec();
+    hostGraph.checkSave();
+    // What the teardown would still log has nowhere to go once the log is
+    // destroyed.
+    share::pLog = nullptr;
+    return code;
+}

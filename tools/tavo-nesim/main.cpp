@@ -1,0 +1,343 @@
+// tavo-nesim: a network element that speaks the native "tavo" protocol over
+// TCP and UDP on 127.0.0.1, with devices and values from a scenario file.
+
+#include "scenario.h"
+
+#include "classes/class_db.h"
+#include "foundation/app_shared.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QScriptEngine>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <cstdio>
+
+namespace {
+
+QByteArray hex(const QByteArray& bytes)
+{
+    return bytes.isEmpty() ? QByteArray("-") : bytes.toHex();
+}
+
+class Simulator : public QObject
+{
+public:
+    Simulator(Scenario& scenario, const QByteArray& password)
+        : m_scenario(scenario)
+        , m_password(password)
+    {
+        m_clock.start();
+        for (SimDevice& device : m_scenario.devices)
+            device.present = device.presentAt(0);
+        connect(&m_tcp, &QTcpServer::newConnection, this, &Simulator::accept);
+        connect(&m_udp, &QUdpSocket::readyRead, this, &Simulator::readDatagrams);
+        connect(&m_presence, &QTimer::timeout, this, &Simulator::checkPresence);
+        m_presence.start(200);
+    }
+
+    bool listen(quint16 tcpPort, quint16 udpPort)
+    {
+        return m_tcp.listen(QHostAddress::LocalHost, tcpPort) &&
+            m_udp.bind(QHostAddress::LocalHost, udpPort);
+    }
+    quint16 tcpPort() const { return m_tcp.serverPort(); }
+    quint16 udpPort() const { return m_udp.localPort(); }
+
+private:
+    struct UdpPeer
+    {
+        QHostAddress address;
+        quint16 port;
+        qint64 lastSeen;
+    };
+
+    double now() const { return double(m_clock.elapsed()) / 1000.0; }
+
+    void accept()
+    {
+        while (QTcpSocket* client = m_tcp.nextPendingConnection()) {
+            m_clients.append(client);
+            std::printf("tavo-nesim: tcp client connected\n");
+            std::fflush(stdout);
+            connect(client, &QTcpSocket::readyRead, this, [this, client] {
+                m_buffers[client] += client->readAll();
+                QByteArray& buffer = m_buffers[client];
+                int end;
+                QByteArray answer;
+                while ((end = buffer.indexOf('\n')) >= 0) {
+                    answer += handle(buffer.left(end).trimmed());
+                    buffer.remove(0, end + 1);
+                }
+                if (buffer.size() > 65536)
+                    buffer.clear();
+                if (!answer.isEmpty())
+                    client->write(answer);
+            });
+            connect(client, &QTcpSocket::disconnected, this, [this, client] {
+                m_clients.removeOne(client);
+                m_buffers.remove(client);
+                client->deleteLater();
+            });
+        }
+    }
+
+    void readDatagrams()
+    {
+        while (m_udp.hasPendingDatagrams()) {
+            QByteArray datagram(int(m_udp.pendingDatagramSize()), Qt::Uninitialized);
+            QHostAddress address;
+            quint16 port = 0;
+            m_udp.readDatagram(datagram.data(), datagram.size(), &address, &port);
+            const QString key = QStringLiteral("%1:%2").arg(address.toString()).arg(port);
+            m_peers[key] = {address, port, m_clock.elapsed()};
+            QByteArray answer;
+            for (const QByteArray& line : datagram.split('\n')) {
+                if (!line.trimmed().isEmpty())
+                    answer += handle(line.trimmed());
+            }
+            sendDatagrams(address, port, answer);
+        }
+    }
+
+    // Whole lines, in datagrams a network passes unfragmented.
+    void sendDatagrams(const QHostAddress& address, quint16 port, const QByteArray& text)
+    {
+        int start = 0;
+        while (start < text.size()) {
+            int end = start;
+            while (end < text.size()) {
+                const int next = text.indexOf('\n', end);
+                if (next < 0 || next + 1 - start > 1200) {
+                    if (end == start)
+                        end = next < 0 ? text.size() : next + 1;
+                    break;
+                }
+                end = next + 1;
+            }
+            m_udp.writeDatagram(text.constData() + start, end - start, address, port);
+            start = end;
+        }
+    }
+
+    void broadcast(const QByteArray& text)
+    {
+        for (QTcpSocket* client : qAsConst(m_clients))
+            client->write(text);
+        const qint64 now = m_clock.elapsed();
+        for (const UdpPeer& peer : qAsConst(m_peers)) {
+            if (now - peer.lastSeen < 120000)
+                sendDatagrams(peer.address, peer.port, text);
+        }
+    }
+
+    QByteArray announce(const SimDevice& device) const
+    {
+        const QByteArray message = QStringLiteral("tavo:%1+%2,%3")
+                                       .arg(device.className)
+                                       .arg(device.tag, 4, 16, QLatin1Char('0'))
+                                       .arg(device.code, 0, 16)
+                                       .toLatin1();
+        QByteArray text = "DEV " + message.toHex() + '\n';
+        for (const SimParam& param : device.params)
+            text += "PRM " + QByteArray::number(device.code) + ' ' + param.name.toLatin1() + ' ' +
+                QByteArray::number(param.code) + '\n';
+        return text;
+    }
+
+    void checkPresence()
+    {
+        const double t = now();
+        for (SimDevice& device : m_scenario.devices) {
+            const bool present = device.presentAt(t);
+            if (present == device.present)
+                continue;
+            device.present = present;
+            std::printf("tavo-nesim: device %s %s\n", qPrintable(device.name()),
+                        present ? "appears" : "disappears");
+            std::fflush(stdout);
+            if (present) {
+                broadcast(announce(device));
+            } else {
+                const QByteArray message = QStringLiteral("tavo:%1-%2")
+                                               .arg(device.className)
+                                               .arg(device.tag, 4, 16, QLatin1Char('0'))
+                                               .toLatin1();
+                broadcast("DEV " + message.toHex() + '\n');
+            }
+        }
+    }
+
+    SimDevice* deviceByCode(int code)
+    {
+        for (SimDevice& device : m_scenario.devices) {
+            if (device.code == code && device.present)
+                return &device;
+        }
+        return nullptr;
+    }
+
+    QByteArray valueLine(const SimDevice& device, const SimParam& param) const
+    {
+        const QByteArray prefix =
+            QByteArray::number(device.code) + ' ' + QByteArray::number(param.code) + ' ';
+        if (m_scenario.isText(param))
+            return "STR " + prefix + hex(m_scenario.textValue(param)) + '\n';
+        return "VAL " + prefix + QByteArray::number(m_scenario.valueWord(device, param, now())) +
+            '\n';
+    }
+
+    QByteArray refusal(int dev, int prm, const char* why) const
+    {
+        return "ERR " + QByteArray::number(dev) + ' ' + QByteArray::number(prm) + ' ' +
+            QByteArray(why).toHex() + '\n';
+    }
+
+    QByteArray handle(const QByteArray& line)
+    {
+        const QList<QByteArray> w = line.simplified().split(' ');
+        const QByteArray& type = w.value(0);
+        if (type == "HELLO") {
+            const QByteArray given =
+                w.value(2) == "-" ? QByteArray() : QByteArray::fromHex(w.value(2));
+            if (!m_password.isEmpty() && given != m_password)
+                return refusal(0, 0, "wrong password");
+            return QByteArray();
+        }
+        if (type == "LIST") {
+            QByteArray text;
+            for (const SimDevice& device : qAsConst(m_scenario.devices)) {
+                if (device.present)
+                    text += announce(device);
+            }
+            return text;
+        }
+        if (type == "PING")
+            return "PONG\n";
+        if (type == "READ" && w.size() == 3) {
+            const int dev = w.at(1).toInt();
+            SimDevice* device = deviceByCode(dev);
+            QByteArray text;
+            for (const QByteArray& code : w.at(2).split(',')) {
+                const int prm = code.toInt();
+                if (!device || prm < 0 || prm >= device->params.size() ||
+                    device->params.at(prm).code != prm) {
+                    const SimParam* found = nullptr;
+                    if (device) {
+                        for (const SimParam& param : device->params)
+                            if (param.code == prm)
+                                found = &param;
+                    }
+                    text += found ? valueLine(*device, *found) : refusal(dev, prm, "unknown");
+                    continue;
+                }
+                text += valueLine(*device, device->params.at(prm));
+            }
+            return text;
+        }
+        if (type == "WRITE" && w.size() == 5) {
+            const int dev = w.at(1).toInt();
+            const int prm = w.at(2).toInt();
+            SimDevice* device = deviceByCode(dev);
+            SimParam* param = nullptr;
+            if (device) {
+                for (SimParam& candidate : device->params)
+                    if (candidate.code == prm)
+                        param = &candidate;
+            }
+            if (!param)
+                return refusal(dev, prm, "unknown");
+            param->written = true;
+            if (w.at(3) == "u")
+                param->writtenWord = w.at(4).toUInt();
+            else
+                param->writtenBytes = w.at(4) == "-" ? QByteArray() : QByteArray::fromHex(w.at(4));
+            std::printf("tavo-nesim: %s.%s written\n", qPrintable(device->name()),
+                        qPrintable(param->name));
+            std::fflush(stdout);
+            return valueLine(*device, *param);
+        }
+        return "ERR 0 0 " + QByteArray("not understood").toHex() + '\n';
+    }
+
+    Scenario& m_scenario;
+    QByteArray m_password;
+    QElapsedTimer m_clock;
+    QTcpServer m_tcp;
+    QUdpSocket m_udp;
+    QTimer m_presence;
+    QList<QTcpSocket*> m_clients;
+    QHash<QTcpSocket*, QByteArray> m_buffers;
+    QHash<QString, UdpPeer> m_peers;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavo-nesim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A network element speaking the tavo protocol on 127.0.0.1."));
+    parser.addHelpOption();
+    const QCommandLineOption classes(QStringLiteral("classes"),
+                                     QStringLiteral("Directory of class files."),
+                                     QStringLiteral("dir"));
+    const QCommandLineOption scenarioFile(
+        QStringLiteral("scenario"), QStringLiteral("The scenario file."), QStringLiteral("file"));
+    const QCommandLineOption tcpPort(QStringLiteral("port"),
+                                     QStringLiteral("TCP port; 0 picks a free one."),
+                                     QStringLiteral("port"), QStringLiteral("7070"));
+    const QCommandLineOption udpPort(QStringLiteral("udp-port"),
+                                     QStringLiteral("UDP port; 0 picks a free one."),
+                                     QStringLiteral("port"), QStringLiteral("7071"));
+    const QCommandLineOption password(QStringLiteral("password"),
+                                      QStringLiteral("Password clients must give."),
+                                      QStringLiteral("text"));
+    const QCommandLineOption seed(
+        QStringLiteral("seed"), QStringLiteral("Seed of the random values."), QStringLiteral("n"));
+    const QCommandLineOption portFile(QStringLiteral("port-file"),
+                                      QStringLiteral("Write \"<tcp> <udp>\" here once listening."),
+                                      QStringLiteral("file"));
+    parser.addOptions({classes, scenarioFile, tcpPort, udpPort, password, seed, portFile});
+    parser.process(app);
+
+    QScriptEngine engine;
+    share::scriptEngine = &engine;
+    share::xmlClassesPath = parser.value(classes);
+    ClassDb classDb(nullptr);
+    share::classDb = &classDb;
+
+    Scenario scenario;
+    QString error;
+    if (!scenario.load(parser.value(scenarioFile), &error)) {
+        std::fprintf(stderr, "tavo-nesim: %s\n", qPrintable(error));
+        return 2;
+    }
+    if (parser.isSet(seed))
+        scenario.seed = parser.value(seed).toUInt();
+
+    Simulator simulator(scenario, parser.value(password).toUtf8());
+    if (!simulator.listen(quint16(parser.value(tcpPort).toUInt()),
+                          quint16(parser.value(udpPort).toUInt()))) {
+        std::fprintf(stderr, "tavo-nesim: cannot listen on the ports asked for\n");
+        return 2;
+    }
+    std::printf("tavo-nesim: listening on 127.0.0.1, tcp %u, udp %u, %d devices\n",
+                simulator.tcpPort(), simulator.udpPort(), int(scenario.devices.size()));
+    std::fflush(stdout);
+    if (parser.isSet(portFile)) {
+        QFile file(parser.value(portFile));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray::number(simulator.tcpPort()) + ' ' +
+                       QByteArray::number(simulator.udpPort()) + '\n');
+    }
+    return app.exec();
+}
