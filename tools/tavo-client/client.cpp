@@ -31,6 +31,9 @@ bool ClientOptions::parse(const QStringList& arguments, QString* error)
         } else if (valueOf(argument, "--duration=", value)) {
             durationSec = value.toInt(&ok);
             ok = ok && durationSec >= 0;
+        } else if (valueOf(argument, "--connect-timeout=", value)) {
+            connectTimeoutSec = value.toInt(&ok);
+            ok = ok && connectTimeoutSec > 0;
         } else if (valueOf(argument, "--protocol=", value)) {
             protocol = value;
         } else if (valueOf(argument, "--debug-group=", value)) {
@@ -88,7 +91,7 @@ void Client::start()
         m_writeTimer.start(250);
     if (m_options.durationSec > 0)
         QTimer::singleShot(m_options.durationSec * 1000, qApp, [] { QCoreApplication::exit(0); });
-    QTimer::singleShot(8000, this, [this, engines] {
+    QTimer::singleShot(m_options.connectTimeoutSec * 1000, this, [this] {
         if (m_everConnected.isEmpty()) {
             print(QStringLiteral("FAILED no host could be connected"));
             QCoreApplication::exit(3);

@@ -20,6 +20,7 @@ struct ClientOptions
     int periodSec = 2;
     int durationSec = 0; // 0: until interrupted
     bool reconnect = false;
+    int connectTimeoutSec = 8;
     QString protocol;
     QStringList debugGroups;
     struct Write

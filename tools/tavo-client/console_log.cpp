@@ -7,14 +7,14 @@
 ConsoleLog::ConsoleLog(bool debug, const QStringList& wanted, QObject* parent)
     : AbstractLog(parent)
 {
-    setDebugMode(debug || !wanted.isEmpty());
+    setDebugMode(true); // what is wanted is decided per group
     // A group is switched on by registering its name before the library
     // does; the library then finds it under the same number.
     for (const QString& name : wanted)
         groups.at(getGroupIndex(name))->debug = true;
     // --debug alone wants every group, also those the library registers
     // later.
-    if (debug && wanted.isEmpty()) {
+    if (debug) {
         connect(this, &AbstractLog::groupChanged, this, [this] {
             for (LogGroupItem* group : qAsConst(groups))
                 group->debug = true;

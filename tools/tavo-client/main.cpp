@@ -39,6 +39,7 @@ const char* const clientHelp =
     "  --protocol=<name>             = Protocol of the -s host (default: its host type's)\n"
     "  --set=<device>.<param>=<value> = Write once the parameter is bound (repeatable)\n"
     "  --reconnect                   = Connect again after a disconnection\n"
+    "  --connect-timeout=<s>         = Exit with 3 when no host connected by then (8)\n"
     "  --debug-group=<name>          = Debug output of one log group (repeatable)\n";
 
 } // namespace
@@ -64,7 +65,10 @@ int main(int argc, char** argv)
 
     // 2. The log and the script engine, before anything that logs or runs
     // scripts.
-    ConsoleLog log(share::isDebugMode, options.debugGroups);
+    // Socket errors (refused, unreachable, reset) are debug traces of the
+    // engine; an operator at a console must see them, so that group is on.
+    ConsoleLog log(share::isDebugMode,
+                   QStringList(options.debugGroups) << QStringLiteral("Engine Socket"));
     share::pLog = &log;
     QScriptEngine scriptEngine;
     share::scriptEngine = &scriptEngine;

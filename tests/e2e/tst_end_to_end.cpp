@@ -1,0 +1,218 @@
+// tavo-client against tavo-nesim, each in its own process, over TCP and UDP
+// on the loopback: what an operator sees on the client's stdout.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+/// A process whose stdout is gathered line by line as it comes.
+class Program
+{
+public:
+    Program(const QString& binary, const QStringList& arguments, const QString& configDir)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        QObject::connect(&process, &QProcess::readyReadStandardOutput,
+                         [this] { out += QString::fromUtf8(process.readAllStandardOutput()); });
+        QObject::connect(&process, &QProcess::readyReadStandardError,
+                         [this] { err += QString::fromUtf8(process.readAllStandardError()); });
+        process.start(binary, arguments);
+    }
+    ~Program()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool has(const QString& pattern) const
+    {
+        return out.contains(QRegularExpression(pattern, QRegularExpression::MultilineOption));
+    }
+    int count(const QString& pattern) const
+    {
+        auto it = QRegularExpression(pattern, QRegularExpression::MultilineOption).globalMatch(out);
+        int n = 0;
+        while (it.hasNext()) {
+            it.next();
+            ++n;
+        }
+        return n;
+    }
+
+    QProcess process;
+    QString out;
+    QString err;
+};
+
+struct Ports
+{
+    quint16 tcp = 0;
+    quint16 udp = 0;
+};
+
+/// A port that was free a moment ago, for a simulator that must come back
+/// on the same one.
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+class TstEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void operatorSeesTheWholeRoad_data();
+    void operatorSeesTheWholeRoad();
+    void restartedSimulatorIsConnectedAgain();
+    void unreachableHostEndsTheClientWithAnError();
+
+private:
+    std::unique_ptr<Program> startSimulator(Ports& ports, quint16 tcpPort = 0);
+    std::unique_ptr<Program> startClient(const QString& type, quint16 port,
+                                         const QStringList& extra);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TstEndToEnd::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    const QString settings = m_dir->filePath(QStringLiteral("config/tavo-client"));
+    QDir().mkpath(settings);
+    QFile::copy(QStringLiteral(TAVO_E2E_DIR "/actions.xml"),
+                settings + QStringLiteral("/tavo_action_list.xml.ini"));
+}
+
+std::unique_ptr<Program> TstEndToEnd::startSimulator(Ports& ports, quint16 tcpPort)
+{
+    const QString portFile = m_dir->filePath(QStringLiteral("ports"));
+    QFile::remove(portFile);
+    auto simulator = std::make_unique<Program>(
+        QStringLiteral(TAVO_NESIM_BIN),
+        QStringList {QStringLiteral("--classes=" TAVO_DEMO_DIR "/xml_classes"),
+                     QStringLiteral("--scenario=" TAVO_E2E_DIR "/scenario.txt"),
+                     QStringLiteral("--port=%1").arg(tcpPort), QStringLiteral("--udp-port=0"),
+                     QStringLiteral("--port-file=%1").arg(portFile)},
+        m_dir->filePath(QStringLiteral("config")));
+    if (!QTest::qWaitFor([&] { return QFileInfo(portFile).size() > 0; }, 10000))
+        return nullptr;
+    QFile file(portFile);
+    file.open(QIODevice::ReadOnly);
+    const QList<QByteArray> words = file.readAll().trimmed().split(' ');
+    ports.tcp = quint16(words.value(0).toUInt());
+    ports.udp = quint16(words.value(1).toUInt());
+    return simulator;
+}
+
+std::unique_ptr<Program> TstEndToEnd::startClient(const QString& type, quint16 port,
+                                                  const QStringList& extra)
+{
+    return std::make_unique<Program>(
+        QStringLiteral(TAVO_CLIENT_BIN),
+        QStringList {QStringLiteral("--resdir=" TAVO_DEMO_DIR),
+                     QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR), QStringLiteral("-s"),
+                     QStringLiteral("127.0.0.1"), QStringLiteral("-pt"), QString::number(port),
+                     QStringLiteral("-type"), type, QStringLiteral("--period=1")} +
+            extra,
+        m_dir->filePath(QStringLiteral("config")));
+}
+
+void TstEndToEnd::operatorSeesTheWholeRoad_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::newRow("tcp") << QStringLiteral("tavo-ne");
+    QTest::newRow("udp") << QStringLiteral("tavo-ne-udp");
+}
+
+void TstEndToEnd::operatorSeesTheWholeRoad()
+{
+    QFETCH(QString, type);
+    Ports ports;
+    auto simulator = startSimulator(ports);
+    QVERIFY(simulator);
+    auto client =
+        startClient(type, type.endsWith(QLatin1String("udp")) ? ports.udp : ports.tcp,
+                    {QStringLiteral("--duration=30"), QStringLiteral("--set=E1_0001.label=written"),
+                     QStringLiteral("--set=E1_0001.loopback=remote")});
+    const auto& c = *client;
+
+    // Discovery.
+    QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("DEVICE \\S+ E1_0001 appeared")), 5000);
+    QVERIFY(c.has(QStringLiteral("DEVICE \\S+ PSU_0001 appeared")));
+    // Writes read back.
+    QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("VALUE \\S+ E1_0001 label = written$")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("VALUE \\S+ E1_0001 loopback = remote$")), 5000);
+    // Reads at the subscribed period of one second: the counter keeps moving.
+    QTRY_VERIFY_WITH_TIMEOUT(c.count(QStringLiteral("VALUE \\S+ E1_0001 crc_errors = ")) >= 3,
+                             6000);
+    // An alarm raised and cleared, with its reaction.
+    QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("STATE \\S+ E1_0002 los CRIT")), 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("STATE \\S+ E1_0002 los NORM \\(was CRIT\\)")),
+                             8000);
+    QVERIFY(c.has(QStringLiteral("REACTION sms to \\+100: los")));
+    QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("STATE \\S+ PSU_0001 temp CRIT")), 8000);
+    // A device that disappears and comes back.
+    QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("DEVICE \\S+ E1_0002 removed")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(c.count(QStringLiteral("DEVICE \\S+ E1_0002 appeared")) >= 2, 10000);
+    QVERIFY2(!c.err.contains(QLatin1String("Malformed")), qPrintable(c.err));
+}
+
+void TstEndToEnd::restartedSimulatorIsConnectedAgain()
+{
+    Ports ports;
+    const quint16 port = freePort();
+    auto simulator = startSimulator(ports, port);
+    QVERIFY(simulator);
+    auto client = startClient(QStringLiteral("tavo-ne"), port,
+                              {QStringLiteral("--duration=40"), QStringLiteral("--reconnect")});
+    QTRY_VERIFY_WITH_TIMEOUT(client->has(QStringLiteral("DEVICE \\S+ E1_0001 appeared")), 10000);
+
+    simulator.reset(); // killed
+    QTRY_VERIFY_WITH_TIMEOUT(client->has(QStringLiteral("DISCONNECTED 127\\.0\\.0\\.1")), 10000);
+    QVERIFY(client->err.contains(QLatin1String("Disonnect from server")));
+
+    simulator = startSimulator(ports, port);
+    QVERIFY(simulator);
+    QTRY_VERIFY_WITH_TIMEOUT(client->count(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")) >= 2,
+                             15000);
+    const int before = client->count(QStringLiteral("VALUE \\S+ E1_0001 crc_errors = "));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        client->count(QStringLiteral("VALUE \\S+ E1_0001 crc_errors = ")) > before, 8000);
+}
+
+void TstEndToEnd::unreachableHostEndsTheClientWithAnError()
+{
+    const quint16 port = freePort(); // nobody listens there any more
+    auto client =
+        startClient(QStringLiteral("tavo-ne"), port, {QStringLiteral("--connect-timeout=2")});
+    QVERIFY(client->process.waitForFinished(15000));
+    QCOMPARE(client->process.exitCode(), 3);
+    QVERIFY(client->has(QStringLiteral("FAILED no host could be connected")));
+    QVERIFY(client->err.contains(QLatin1String("Connection refused")) ||
+            client->err.contains(QLatin1String("refused")));
+}
+
+QTEST_GUILESS_MAIN(TstEndToEnd)
+#include "tst_end_to_end.moc"
