@@ -6,7 +6,7 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo check-sanitize bench format clean
+.PHONY: all deps configure build test demo check-sanitize fuzz bench format clean
 
 all: build
 
@@ -31,6 +31,19 @@ check-sanitize: deps
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600 -LE packaging
+
+# libFuzzer on the tavo protocol's decoder, with ASan and UBSan, for
+# FUZZ_SECONDS (60); needs clang, which install-deps adds for this target.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	./scripts/install-deps fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=Debug -DTAVO_SANITIZE=ON \
+		-DTAVO_FUZZ=ON -DTAVO_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_tavo_decoder
+	mkdir -p $(FUZZ_DIR)/corpus
+	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/plugins/fuzz_tavo_decoder $(FUZZ_DIR)/corpus \
+		-max_total_time=$(FUZZ_SECONDS) -max_len=8192
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true

@@ -2,6 +2,7 @@
 
 #include "devices/db_entity.h"
 #include "devices/device_db.h"
+#include "devices/paramlist.h"
 #include "foundation/abstractlog.h"
 #include "foundation/app_shared.h"
 
@@ -160,6 +161,10 @@ bool TavoDecoder::decode(DeviceDb* db, const Word* words, int count)
         if (count != 4 || !toNumber(words[1].data, words[1].size, 65535, dev) ||
             !toNumber(words[3].data, words[3].size, 65535, prm) || words[2].size > 256)
             return false;
+        // Devices announced by the host are populated lazily; binding needs
+        // the parameters to exist.
+        if (Device* device = db->getDeviceByCode(int(dev)))
+            device->populateDevice();
         db->setParamCode(int(dev), QString::fromLatin1(words[2].data, words[2].size), int(prm));
         return true;
     }
