@@ -56,4 +56,5 @@
 #include "archives/zip_utils.h"
 
 // Templates and profiles
+#include "templates/action_box.h"
 #include "templates/sax_template_parser.h"
