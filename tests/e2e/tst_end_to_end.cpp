@@ -86,6 +86,7 @@ private Q_SLOTS:
     void operatorSeesTheWholeRoad();
     void restartedSimulatorIsConnectedAgain();
     void unreachableHostEndsTheClientWithAnError();
+    void templateAndProfileRunOnEveryHostOfTheGraph();
 
 private:
     std::unique_ptr<Program> startSimulator(Ports& ports, quint16 tcpPort = 0);
@@ -212,6 +213,56 @@ void TstEndToEnd::unreachableHostEndsTheClientWithAnError()
     QVERIFY(client->has(QStringLiteral("FAILED no host could be connected")));
     QVERIFY(client->err.contains(QLatin1String("Connection refused")) ||
             client->err.contains(QLatin1String("refused")));
+}
+
+void TstEndToEnd::templateAndProfileRunOnEveryHostOfTheGraph()
+{
+    // Two network elements, each a host of the user's graph. E1_0002 of the
+    // scenario blinks: it is destroyed before it can come back.
+    Ports first, second;
+    auto one = startSimulator(first);
+    QVERIFY(one);
+    auto two = startSimulator(second);
+    QVERIFY(two);
+    QFile graph(m_dir->filePath(QStringLiteral("config/tavo-client/host_graph.xml.ini")));
+    QVERIFY(graph.open(QIODevice::WriteOnly));
+    auto host = [](int key, const char* alias, quint16 port) {
+        return QStringLiteral("<host key=\"%1\"><link parent_key=\"0\" alias=\"%2\"/>"
+                              "<url autoconnect=\"1\">127.0.0.1</url><port>%3</port>"
+                              "<type>tavo-ne</type><protocol>tavo</protocol></host>\n")
+            .arg(key)
+            .arg(QLatin1String(alias))
+            .arg(port)
+            .toUtf8();
+    };
+    graph.write("<?xml version=\"1.0\"?>\n<hostgraph>\n" + host(1, "ne1", first.tcp) +
+                host(2, "ne2", second.tcp) + "</hostgraph>\n");
+    graph.close();
+
+    auto client = std::make_unique<Program>(
+        QStringLiteral(TAVO_CLIENT_BIN),
+        QStringList {QStringLiteral("--resdir=" TAVO_DEMO_DIR),
+                     QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR), QStringLiteral("--period=1"),
+                     QStringLiteral("--duration=20"),
+                     QStringLiteral("--template=" TAVO_E2E_DIR "/template.xml"),
+                     QStringLiteral("--device=E1_0001"),
+                     QStringLiteral("--profile=" TAVO_E2E_DIR "/profile.xml")},
+        m_dir->filePath(QStringLiteral("config")));
+    const auto& c = *client;
+    QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("PROFILE finished")), 15000);
+    for (const char* name : {"ne1", "ne2"}) {
+        const QString h = QLatin1String(name);
+        QVERIFY2(c.has(QStringLiteral("TEMPLATE %1 E1_0001 written").arg(h)), qPrintable(c.out));
+        QVERIFY(c.has(QStringLiteral("PROFILE %1 done").arg(h)));
+        QVERIFY(c.has(QStringLiteral("DEVICE %1 E1_0002 removed").arg(h)));
+        QVERIFY(c.has(QStringLiteral("DEVICE %1 E1_0005 appeared").arg(h)));
+        QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("VALUE %1 E1_0005 label = made$").arg(h)),
+                                 5000);
+        // Chosen by its value, "start": the scenario's label of E1_0001.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            c.has(QStringLiteral("VALUE %1 E1_0001 loopback = remote$").arg(h)), 5000);
+    }
+    QVERIFY(c.has(QStringLiteral("PROFILE ne1 done[\\s\\S]*PROFILE ne2 done")));
 }
 
 QTEST_GUILESS_MAIN(TstEndToEnd)

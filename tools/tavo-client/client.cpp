@@ -8,6 +8,8 @@
 #include "devices/paramlist.h"
 #include "foundation/app_shared.h"
 #include "hostgraph/host_graph.h"
+#include "templates/action_box.h"
+#include "templates/sax_template_parser.h"
 
 #include <QCoreApplication>
 #include <QTime>
@@ -45,6 +47,12 @@ bool ClientOptions::parse(const QStringList& arguments, QString* error)
             if (ok)
                 writes.append({value.left(dot), value.mid(dot + 1, equals - dot - 1),
                                value.mid(equals + 1), false});
+        } else if (valueOf(argument, "--template=", value)) {
+            templateFile = value;
+        } else if (valueOf(argument, "--device=", value)) {
+            templateDevice = value;
+        } else if (valueOf(argument, "--profile=", value)) {
+            profileFile = value;
         } else if (argument == QLatin1String("--reconnect")) {
             reconnect = true;
         }
@@ -52,6 +60,10 @@ bool ClientOptions::parse(const QStringList& arguments, QString* error)
             *error = QStringLiteral("bad option '%1'").arg(argument);
             return false;
         }
+    }
+    if (!templateFile.isEmpty() && templateDevice.isEmpty()) {
+        *error = QStringLiteral("--template needs --device=<device name>");
+        return false;
     }
     return true;
 }
@@ -112,8 +124,9 @@ void Client::watch(Engine* engine)
             });
     connect(db, &DeviceDb::signalDeviceDelete, this, [this, db](const QString& name) {
         print(QStringLiteral("DEVICE %1 %2 removed").arg(hostOf(db), name));
+        const QString prefix = QStringLiteral("%1/%2.").arg(hostOf(db), name);
         for (auto it = m_lastText.begin(); it != m_lastText.end();) {
-            if (it.key().startsWith(name + QLatin1Char('.')))
+            if (it.key().startsWith(prefix))
                 it = m_lastText.erase(it);
             else
                 ++it;
@@ -122,6 +135,18 @@ void Client::watch(Engine* engine)
     connect(engine, &Engine::signalSocketConnected, this, [this, engine](int) {
         m_everConnected.insert(engine);
         print(QStringLiteral("CONNECTED %1").arg(hostOf(engine)));
+        // Templates and profiles go once the hosts have announced their
+        // devices.
+        if (!m_filesStarted &&
+            (!m_options.templateFile.isEmpty() || !m_options.profileFile.isEmpty())) {
+            m_filesStarted = true;
+            QTimer::singleShot(1500, this, [this] {
+                if (!m_options.templateFile.isEmpty())
+                    runTemplate();
+                if (!m_options.profileFile.isEmpty())
+                    runProfile();
+            });
+        }
     });
     connect(engine, &Engine::signalSocketDisconnected, this, [this, engine](int) {
         print(QStringLiteral("DISCONNECTED %1").arg(hostOf(engine)));
@@ -165,7 +190,9 @@ void Client::paramRead(const ParamCore* pcore)
     const auto* param = static_cast<const Param*>(pcore);
     QString text;
     pcore->getReadValuePresentation(nullptr, &text, nullptr);
-    const QString key = device->DbEntity::name + QLatin1Char('.') + param->DbEntity::name;
+    // Hosts often carry devices of the same names.
+    const QString key = QStringLiteral("%1/%2.%3")
+                            .arg(hostOf(device), device->DbEntity::name, param->DbEntity::name);
     auto last = m_lastText.find(key);
     if (last != m_lastText.end() && last.value() == text)
         return;
@@ -208,6 +235,54 @@ void Client::applyWrites()
     }
     if (!pending)
         m_writeTimer.stop();
+}
+
+void Client::runTemplate()
+{
+    QList<Action*> actions;
+    SaxTemplateParser parser;
+    if (!parser.readFile(m_options.templateFile, actions)) {
+        print(QStringLiteral("TEMPLATE %1 cannot be read").arg(m_options.templateFile));
+        qDeleteAll(actions);
+        return;
+    }
+    for (Engine* engine : share::engineBox->enginesList()) {
+        const NodeAttr* node = engine->nodeAttr();
+        if (!node || !engine->deviceDb()->findDevice(m_options.templateDevice))
+            continue;
+        ActionBox box(nullptr);
+        const bool ok = box.evaluateTemplate(actions, node->key(), m_options.templateDevice);
+        print(QStringLiteral("TEMPLATE %1 %2 %3")
+                  .arg(hostOf(engine), m_options.templateDevice,
+                       ok ? QStringLiteral("written") : QStringLiteral("failed")));
+    }
+    qDeleteAll(actions);
+}
+
+void Client::runProfile()
+{
+    // The box deletes itself when the profile is done.
+    auto* box = new ActionBox(nullptr);
+    SaxTemplateParser parser;
+    if (!parser.readFile(m_options.profileFile, box->actions)) {
+        print(QStringLiteral("PROFILE %1 cannot be read").arg(m_options.profileFile));
+        delete box;
+        return;
+    }
+    QStringList hosts;
+    for (Engine* engine : share::engineBox->enginesList()) {
+        if (const NodeAttr* node = engine->nodeAttr()) {
+            box->hostKeys.append(node->key());
+            hosts.append(hostOf(engine));
+        }
+    }
+    connect(box, &ActionBox::signalCheckProfile, this, [hosts](int index, bool ok) {
+        print(QStringLiteral("PROFILE %1 %2")
+                  .arg(hosts.value(index), ok ? QStringLiteral("done") : QStringLiteral("failed")));
+    });
+    connect(box, &ActionBox::signalEvaluateProfileFinish, this,
+            [] { print(QStringLiteral("PROFILE finished")); });
+    box->evaluateProfile();
 }
 
 void Client::paramStateChanged(const Param* param, int newState, int oldState)

@@ -31,6 +31,9 @@ struct ClientOptions
         bool queued = false;
     };
     QList<Write> writes;
+    QString templateFile;
+    QString templateDevice;
+    QString profileFile;
 
     /// False with @p error for a malformed option.
     bool parse(const QStringList& arguments, QString* error);
@@ -64,6 +67,8 @@ private:
     void deviceAppended(DeviceDb* db, const QString& className, int tag, int baseTag);
     void paramRead(const ParamCore* pcore);
     void applyWrites();
+    void runTemplate();
+    void runProfile();
     QString hostOf(const QObject* deviceOrDb) const;
     static void print(const QString& line);
 
@@ -71,4 +76,5 @@ private:
     QHash<QString, QString> m_lastText;
     QSet<Engine*> m_everConnected;
     QTimer m_writeTimer;
+    bool m_filesStarted = false;
 };

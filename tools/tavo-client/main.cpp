@@ -40,7 +40,9 @@ const char* const clientHelp =
     "  --set=<device>.<param>=<value> = Write once the parameter is bound (repeatable)\n"
     "  --reconnect                   = Connect again after a disconnection\n"
     "  --connect-timeout=<s>         = Exit with 3 when no host connected by then (8)\n"
-    "  --debug-group=<name>          = Debug output of one log group (repeatable)\n";
+    "  --debug-group=<name>          = Debug output of one log group (repeatable)\n"
+    "  --template=<file> --device=<name> = Apply a template to one device of each host\n"
+    "  --profile=<file>              = Apply a profile to every host\n";
 
 } // namespace
 

@@ -155,6 +155,8 @@ private:
     {
         const double t = now();
         for (SimDevice& device : m_scenario.devices) {
+            if (device.destroyed)
+                continue;
             const bool present = device.presentAt(t);
             if (present == device.present)
                 continue;
@@ -165,11 +167,52 @@ private:
             if (present) {
                 broadcast(announce(device));
             } else {
-                const QByteArray message = QStringLiteral("tavo:%1-%2")
-                                               .arg(device.className)
-                                               .arg(device.tag, 4, 16, QLatin1Char('0'))
-                                               .toLatin1();
-                broadcast("DEV " + message.toHex() + '\n');
+                broadcast(removal(device));
+            }
+        }
+    }
+
+    static QByteArray removal(const SimDevice& device)
+    {
+        const QByteArray message = QStringLiteral("tavo:%1-%2")
+                                       .arg(device.className)
+                                       .arg(device.tag, 4, 16, QLatin1Char('0'))
+                                       .toLatin1();
+        return "DEV " + message.toHex() + '\n';
+    }
+
+    // What a controlling device does when its "create" or "destroy" is
+    // written.
+    void control(const QString& className, int firstCode, const QString& what, quint32 tag)
+    {
+        if (what == QLatin1String("create") && tag > 0 && tag < 256) {
+            for (SimDevice& device : m_scenario.devices) {
+                if (device.className == className && device.tag == int(tag)) {
+                    if (!device.present || device.destroyed) {
+                        device.present = true;
+                        device.destroyed = false;
+                        broadcast(announce(device));
+                    }
+                    return;
+                }
+            }
+            SimDevice device;
+            if (!Scenario::makeDevice(className, int(tag), firstCode + int(tag), device))
+                return;
+            m_scenario.devices.append(device);
+            std::printf("tavo-nesim: device %s created\n", qPrintable(device.name()));
+            std::fflush(stdout);
+            broadcast(announce(device));
+        } else if (what == QLatin1String("destroy")) {
+            for (SimDevice& device : m_scenario.devices) {
+                if (device.className != className || !device.present ||
+                    (tag != 0 && device.tag != int(tag)))
+                    continue;
+                device.present = false;
+                device.destroyed = true;
+                std::printf("tavo-nesim: device %s destroyed\n", qPrintable(device.name()));
+                std::fflush(stdout);
+                broadcast(removal(device));
             }
         }
     }
@@ -261,7 +304,12 @@ private:
             std::printf("tavo-nesim: %s.%s written\n", qPrintable(device->name()),
                         qPrintable(param->name));
             std::fflush(stdout);
-            return valueLine(*device, *param);
+            const QByteArray answer = valueLine(*device, *param);
+            // Copied first: a created device may move the devices in memory.
+            const QString controlled = device->controlledClass;
+            if (!controlled.isEmpty())
+                control(controlled, device->firstControlledCode, param->name, param->writtenWord);
+            return answer;
         }
         return "ERR 0 0 " + QByteArray("not understood").toHex() + '\n';
     }

@@ -44,6 +44,29 @@ QString SimDevice::name() const
     return result;
 }
 
+bool Scenario::makeDevice(const QString& className, int tag, int code, SimDevice& device)
+{
+    // Parameter lists as the client will make them, from the same classes.
+    DeviceDb layout(nullptr, nullptr);
+    Device* made = layout.createEmptyDevice(className, tag, 0, code);
+    if (!made || !made->populateDevice())
+        return false;
+    device.className = className;
+    device.tag = tag;
+    device.code = code;
+    device.params.clear();
+    for (const Param* param : qAsConst(made->parameters)) {
+        if (param->isVirtual)
+            continue;
+        SimParam sim;
+        sim.name = param->DbEntity::name;
+        sim.code = param->indexInDevice;
+        sim.type = param->type;
+        device.params.append(sim);
+    }
+    return true;
+}
+
 bool Scenario::load(const QString& path, QString* error)
 {
     QFile file(path);
@@ -51,8 +74,6 @@ bool Scenario::load(const QString& path, QString* error)
         *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return false;
     }
-    // Parameter lists as the client will make them, from the same classes.
-    DeviceDb layout(nullptr, nullptr);
     QTextStream in(&file);
     int lineNumber = 0;
     while (!in.atEnd()) {
@@ -78,30 +99,25 @@ bool Scenario::load(const QString& path, QString* error)
             if (w.size() != 4)
                 return fail(QStringLiteral("device takes a class, a tag and a code"));
             SimDevice device;
-            device.className = w.at(1);
-            device.tag = w.at(2).toInt(&tagOk);
-            device.code = w.at(3).toInt(&codeOk);
-            if (!tagOk || !codeOk || device.tag < 0 || device.tag > 255 || device.code <= 0 ||
-                device.code > 65535)
+            const int tag = w.at(2).toInt(&tagOk);
+            const int code = w.at(3).toInt(&codeOk);
+            if (!tagOk || !codeOk || tag < 0 || tag > 255 || code <= 0 || code > 65535)
                 return fail(QStringLiteral("bad tag or code"));
-            Device* made = layout.createEmptyDevice(device.className, device.tag, 0, device.code);
-            if (!made || !made->populateDevice())
+            if (!makeDevice(w.at(1), tag, code, device))
                 return fail(QStringLiteral("unknown device class"));
-            for (const Param* param : qAsConst(made->parameters)) {
-                if (param->isVirtual)
-                    continue;
-                SimParam sim;
-                sim.name = param->DbEntity::name;
-                sim.code = param->indexInDevice;
-                sim.type = param->type;
-                device.params.append(sim);
-            }
             devices.append(device);
             continue;
         }
         if (devices.isEmpty())
             return fail(QStringLiteral("a device line must come first"));
         SimDevice& device = devices.last();
+        if (keyword == QLatin1String("controls")) {
+            if (w.size() != 3 || w.at(2).toInt() <= 0)
+                return fail(QStringLiteral("controls takes a class and a first device code"));
+            device.controlledClass = w.at(1);
+            device.firstControlledCode = w.at(2).toInt();
+            continue;
+        }
         if (keyword == QLatin1String("blink")) {
             if (w.size() != 3 || !number(w.at(1), device.up) || !number(w.at(2), device.down))
                 return fail(QStringLiteral("blink takes two durations"));

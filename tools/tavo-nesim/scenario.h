@@ -40,6 +40,13 @@ struct SimDevice
     double up = 0;
     double down = 0;
     bool present = true;
+    // A controlling device: a write of t to its "create" parameter makes a
+    // device of this class with tag t on code firstControlledCode + t; a
+    // write to "destroy" removes the one of tag t, or all of them for 0.
+    QString controlledClass;
+    int firstControlledCode = 0;
+    // Destroyed by a controlling device: gone until it is created again.
+    bool destroyed = false;
 
     bool presentAt(double t) const;
     QString name() const;
@@ -55,6 +62,9 @@ class Scenario
 public:
     /// The class database must be published; false with @p error on a bad line.
     bool load(const QString& path, QString* error);
+    /// A device of @p className with its parameters as the client makes
+    /// them; false when the class is unknown.
+    static bool makeDevice(const QString& className, int tag, int code, SimDevice& device);
 
     quint32 valueWord(const SimDevice& device, const SimParam& param, double t) const;
     QByteArray textValue(const SimParam& param) const;
