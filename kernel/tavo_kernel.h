@@ -56,5 +56,6 @@
 #include "archives/zip_utils.h"
 
 // Templates and profiles
+#include "board/boardcontroller.h"
 #include "templates/action_box.h"
 #include "templates/sax_template_parser.h"
