@@ -87,6 +87,7 @@ private Q_SLOTS:
     void restartedSimulatorIsConnectedAgain();
     void unreachableHostEndsTheClientWithAnError();
     void templateAndProfileRunOnEveryHostOfTheGraph();
+    void boardReportsAndUserRightsAreHonoured();
 
 private:
     std::unique_ptr<Program> startSimulator(Ports& ports, quint16 tcpPort = 0);
@@ -263,6 +264,38 @@ void TstEndToEnd::templateAndProfileRunOnEveryHostOfTheGraph()
             c.has(QStringLiteral("VALUE %1 E1_0001 loopback = remote$").arg(h)), 5000);
     }
     QVERIFY(c.has(QStringLiteral("PROFILE ne1 done[\\s\\S]*PROFILE ne2 done")));
+}
+
+void TstEndToEnd::boardReportsAndUserRightsAreHonoured()
+{
+    Ports ports;
+    auto simulator = startSimulator(ports);
+    QVERIFY(simulator);
+    // A viewer may watch but not write.
+    auto refused =
+        startClient(QStringLiteral("tavo-ne"), ports.tcp,
+                    {QStringLiteral("--user=viewer"), QStringLiteral("--set=E1_0001.label=x")});
+    QVERIFY(refused->process.waitForFinished(10000));
+    QCOMPARE(refused->process.exitCode(), 4);
+    QVERIFY(refused->err.contains(QLatin1String("needs the capability 'write'")));
+
+    auto unknown =
+        startClient(QStringLiteral("tavo-ne"), ports.tcp, {QStringLiteral("--user=nobody")});
+    QVERIFY(unknown->process.waitForFinished(10000));
+    QCOMPARE(unknown->process.exitCode(), 4);
+
+    // The demo's board expects E1_0001, E1_0002 and PSU_0001 on 127.0.0.1;
+    // the test scenario has them all, so each is reported present 2 s after
+    // the connection.
+    auto watcher = startClient(QStringLiteral("tavo-ne"), ports.tcp,
+                               {QStringLiteral("--user=viewer"), QStringLiteral("--board"),
+                                QStringLiteral("--duration=10")});
+    QTRY_VERIFY_WITH_TIMEOUT(watcher->has(QStringLiteral("BOARD 127\\.0\\.0\\.1 PSU_0001 present")),
+                             8000);
+    QVERIFY(watcher->has(QStringLiteral("BOARD 127\\.0\\.0\\.1 E1_0001 present")));
+    // E1_0002 blinks: its disappearance is reported as missing.
+    QTRY_VERIFY_WITH_TIMEOUT(watcher->has(QStringLiteral("BOARD 127\\.0\\.0\\.1 E1_0002 MISSING")),
+                             8000);
 }
 
 QTEST_GUILESS_MAIN(TstEndToEnd)

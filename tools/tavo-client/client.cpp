@@ -53,6 +53,10 @@ bool ClientOptions::parse(const QStringList& arguments, QString* error)
             templateDevice = value;
         } else if (valueOf(argument, "--profile=", value)) {
             profileFile = value;
+        } else if (valueOf(argument, "--user=", value)) {
+            user = value;
+        } else if (argument == QLatin1String("--board")) {
+            board = true;
         } else if (argument == QLatin1String("--reconnect")) {
             reconnect = true;
         }
@@ -283,6 +287,18 @@ void Client::runProfile()
     connect(box, &ActionBox::signalEvaluateProfileFinish, this,
             [] { print(QStringLiteral("PROFILE finished")); });
     box->evaluateProfile();
+}
+
+void Client::boardChanged(QString hostName, bool ok, QString devName)
+{
+    if (!m_options.board)
+        return;
+    if (devName.isEmpty())
+        print(QStringLiteral("BOARD %1 suspended").arg(hostName));
+    else
+        print(QStringLiteral("BOARD %1 %2 %3")
+                  .arg(hostName, devName,
+                       ok ? QStringLiteral("present") : QStringLiteral("MISSING")));
 }
 
 void Client::paramStateChanged(const Param* param, int newState, int oldState)

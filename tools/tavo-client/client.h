@@ -34,6 +34,8 @@ struct ClientOptions
     QString templateFile;
     QString templateDevice;
     QString profileFile;
+    QString user;
+    bool board = false;
 
     /// False with @p error for a malformed option.
     bool parse(const QStringList& arguments, QString* error);
@@ -60,6 +62,7 @@ public:
 
 public Q_SLOTS:
     void paramStateChanged(const Param* param, int newState, int oldState);
+    void boardChanged(QString hostName, bool ok, QString devName);
     void openTerminal(QList<int> keys);
 
 private:

@@ -6,6 +6,7 @@
 
 #include "alarms/alarmmonitor.h"
 #include "alarms/eventmonitor.h"
+#include "board/boardcontroller.h"
 #include "classes/class_db.h"
 #include "connections/engine_box.h"
 #include "connections/protocol_manager.h"
@@ -13,10 +14,18 @@
 #include "foundation/app_shared.h"
 #include "hostgraph/host_graph.h"
 #include "hosttypes/host_type_db.h"
+#include "users/sax_user_list_parser.h"
+#include "users/user_capabilities.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
 #include <QScriptEngine>
 #include <QSocketNotifier>
+#include <QTranslator>
+
+#include <QXmlInputSource>
+#include <QXmlSimpleReader>
 
 #include <csignal>
 #include <cstdio>
@@ -42,7 +51,12 @@ const char* const clientHelp =
     "  --connect-timeout=<s>         = Exit with 3 when no host connected by then (8)\n"
     "  --debug-group=<name>          = Debug output of one log group (repeatable)\n"
     "  --template=<file> --device=<name> = Apply a template to one device of each host\n"
-    "  --profile=<file>              = Apply a profile to every host\n";
+    "  --profile=<file>              = Apply a profile to every host\n"
+    "  --user=<name>                 = Act as a user of the users file; writes, templates\n"
+    "                                  and profiles need the capability 'write'\n"
+    "  --board                       = Print the observed board's reports\n"
+    "  --lang=ru, --lang=en          = The kernel's messages in Russian or English\n"
+    "                                  (default: Russian for a Russian locale)\n";
 
 } // namespace
 
@@ -53,6 +67,14 @@ int main(int argc, char** argv)
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help")))
         std::printf("%s", clientHelp);
+
+    // The kernel's texts in Russian for a Russian locale, or when asked.
+    QTranslator translator;
+    const bool russian = arguments.contains(QStringLiteral("--lang=ru")) ||
+        (QLocale::system().language() == QLocale::Russian &&
+         !arguments.contains(QStringLiteral("--lang=en")));
+    if (russian && translator.load(QStringLiteral(":/i18n/translations/tavo_kernel_ru.qm")))
+        QCoreApplication::installTranslator(&translator);
 
     // 1. The command line and the resource paths.
     share::command_line_options();
@@ -70,7 +92,8 @@ int main(int argc, char** argv)
     // Socket errors (refused, unreachable, reset) are debug traces of the
     // engine; an operator at a console must see them, so that group is on.
     ConsoleLog log(share::isDebugMode,
-                   QStringList(options.debugGroups) << QStringLiteral("Engine Socket"));
+                   QStringList(options.debugGroups)
+                       << QCoreApplication::translate("Engine", "Engine Socket"));
     share::pLog = &log;
     QScriptEngine scriptEngine;
     share::scriptEngine = &scriptEngine;
@@ -107,7 +130,43 @@ int main(int argc, char** argv)
         }
     }
 
-    // 6. The alarm monitor, watching the engines that exist now.
+    // 6. The alarm monitor, watching the engines that exist now, the observed
+    // board and the users.
+    UserCapabilities users;
+    // The users file is read with the event-driven reader its parser is for.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    const QString usersFile =
+        QStringLiteral("%1/%2").arg(share::m_sXmlUserListPath, share::m_sXmlUserListFile);
+    if (QFile::exists(usersFile)) {
+        QFile file(usersFile);
+        if (file.open(QIODevice::ReadOnly)) {
+            SaxUserListParser parser(usersFile, &users);
+            QXmlSimpleReader reader;
+            reader.setContentHandler(&parser);
+            reader.setErrorHandler(&parser);
+            QXmlInputSource source(&file);
+            reader.parse(&source);
+        }
+    }
+    QT_WARNING_POP
+    const QString user = options.user.isEmpty() ? share::userType : options.user;
+    if (!user.isEmpty()) {
+        if (!users.setCurrentUser(user)) {
+            std::fprintf(stderr, "tavo-client: '%s' is not a user of %s\n", qPrintable(user),
+                         qPrintable(usersFile));
+            return 4;
+        }
+        const bool changes = !options.writes.isEmpty() || !options.templateFile.isEmpty() ||
+            !options.profileFile.isEmpty();
+        if (changes && !users.checkForCapability(QStringLiteral("write"))) {
+            std::fprintf(stderr,
+                         "tavo-client: user '%s' may not write (needs the capability 'write')\n",
+                         qPrintable(user));
+            return 4;
+        }
+    }
+
     Client client(options);
     AlarmMonitor alarmMonitor(nullptr);
     alarmMonitor.eventMonitor->setNotifier(&client);
@@ -115,6 +174,10 @@ int main(int argc, char** argv)
                      &Client::paramStateChanged);
     QObject::connect(alarmMonitor.eventMonitor, &EventMonitor::signalOpenTerminal, &client,
                      &Client::openTerminal);
+    BoardController boardController(nullptr);
+    share::boardController = &boardController;
+    QObject::connect(&boardController, SIGNAL(boardChaneged(QString, bool, QString)), &client,
+                     SLOT(boardChanged(QString, bool, QString)));
 
     // Ctrl-C and SIGTERM end the event loop, so that everything is torn
     // down in order and the host graph is saved.
@@ -131,6 +194,7 @@ int main(int argc, char** argv)
     hostGraph.checkSave();
     // What the teardown would still log has nowhere to go once the log is
     // destroyed.
+    share::boardController = nullptr;
     share::pLog = nullptr;
     return code;
 }
