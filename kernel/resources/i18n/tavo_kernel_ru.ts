@@ -175,7 +175,7 @@
     </message>
     <message>
         <source>[DeviceDb::getDevice()] Can&apos;t resolve Device-class by code %1 (device code = %2)</source>
-        <translation>[DeviceDb::getDevice()] Не удаётся определить устройство по коду %1 (код устройства = %2)</translation>
+        <translation>[DeviceDb::getDevice()] Не удаётся определить класс устройства по коду %1 (код устройства = %2)</translation>
     </message>
     <message>
         <source>[DeviceDb::setParamCode()] Can&apos;t find prmName:%1 in param map</source>
@@ -195,7 +195,7 @@
     </message>
     <message>
         <source>[getParam()] Can&apos;t resolve Param-class by code %1</source>
-        <translation>[getParam()] Не удаётся определить параметр по коду %1</translation>
+        <translation>[getParam()] Не удаётся определить класс параметра по коду %1</translation>
     </message>
     <message>
         <source>parametr &apos;%1&apos; is read</source>
