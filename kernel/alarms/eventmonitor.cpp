@@ -24,30 +24,6 @@ EventMonitor::EventMonitor(QObject* parent)
 
 EventMonitor::~EventMonitor() = default;
 
-QString EventMonitor::stateName(int state)
-{
-    switch (state) {
-    case Tavo::EMERG:
-        return QStringLiteral("EMERG");
-    case Tavo::ALERT:
-        return QStringLiteral("ALERT");
-    case Tavo::CRIT:
-        return QStringLiteral("CRIT");
-    case Tavo::ERR:
-        return QStringLiteral("ERR");
-    case Tavo::WARNING:
-        return QStringLiteral("WARNING");
-    case Tavo::NOTICE:
-        return QStringLiteral("NOTICE");
-    case Tavo::INFO:
-        return QStringLiteral("INFO");
-    case Tavo::DEBUG:
-        return QStringLiteral("DEBUG");
-    default:
-        return QStringLiteral("NORM");
-    }
-}
-
 QString EventMonitor::soundFile(int state)
 {
     const char* file = nullptr;
@@ -155,7 +131,8 @@ void EventMonitor::stateChanged(const Param* param, int newState, int)
     if (share::pLog)
         share::pLog->logEvent(
             tr("[EventMonitor]: Device name: %1, Param name: %2, State: %3, Actions: %4")
-                .arg(device->DbEntity::name, param->ParamCore::name, stateName(newState),
+                .arg(device->DbEntity::name, param->ParamCore::name,
+                     share::alarmStateToStr(Tavo::AlarmType(newState)),
                      performed.join(QStringLiteral(", "))),
             Tavo::AlarmType(newState));
     playSound(Tavo::AlarmType(newState));

@@ -31,8 +31,6 @@ public:
 
     /// The sound of a severity below share::soundPath, empty for none.
     static QString soundFile(int state);
-    /// "EMERG" .. "DEBUG" for 0..7, "NORM" for anything else.
-    static QString stateName(int state);
 
     /// Borrowed; null restores the defaults: notices are only logged as not
     /// sent, sounds go to the system's sound output.

@@ -38,6 +38,16 @@ QString deviceClassOf(const Action* action)
     return action->device ? action->device->className : QString();
 }
 
+template<typename Keep> QList<Action*> filtered(const QList<Action*>& list, Keep keep)
+{
+    QList<Action*> result;
+    for (Action* action : list) {
+        if (keep(action))
+            result.append(action);
+    }
+    return result;
+}
+
 int decimal(const QString& text)
 {
     bool ok = false;
@@ -188,42 +198,30 @@ bool ActionBox::evaluateTemplate(QList<Action*>& actionList, int engineKey,
 
 QList<Action*> ActionBox::executableActionList(const QList<Action*>& list)
 {
-    QList<Action*> result;
-    for (Action* action : list) {
-        if (action->param && action->param->execute != ParamHelper::Write)
-            result.append(action);
-    }
-    return result;
+    return filtered(list, [](const Action* action) {
+        return action->param && action->param->execute != ParamHelper::Write;
+    });
 }
 
 QList<Action*> ActionBox::cActionList(const QList<Action*>& list)
 {
-    QList<Action*> result;
-    for (Action* action : list) {
-        if (action->param && action->param->execute == ParamHelper::Create)
-            result.append(action);
-    }
-    return result;
+    return filtered(list, [](const Action* action) {
+        return action->param && action->param->execute == ParamHelper::Create;
+    });
 }
 
 QList<Action*> ActionBox::dActionList(const QList<Action*>& list)
 {
-    QList<Action*> result;
-    for (Action* action : list) {
-        if (action->param && action->param->execute == ParamHelper::Destroy)
-            result.append(action);
-    }
-    return result;
+    return filtered(list, [](const Action* action) {
+        return action->param && action->param->execute == ParamHelper::Destroy;
+    });
 }
 
 QList<Action*> ActionBox::prmValueActionList(const QList<Action*>& list)
 {
-    QList<Action*> result;
-    for (Action* action : list) {
-        if (action->condition && action->condition->type == ConditionHelper::ParamValue)
-            result.append(action);
-    }
-    return result;
+    return filtered(list, [](const Action* action) {
+        return action->condition && action->condition->type == ConditionHelper::ParamValue;
+    });
 }
 
 // ---------------------------------------------------------------------------

@@ -308,8 +308,9 @@ void Client::paramStateChanged(const Param* param, int newState, int oldState)
         return;
     print(QStringLiteral("STATE %1 %2 %3 %4 (was %5)")
               .arg(hostOf(device), device->DbEntity::name, param->DbEntity::name,
-                   EventMonitor::stateName(newState),
-                   oldState == -2 ? QStringLiteral("unknown") : EventMonitor::stateName(oldState)));
+                   share::alarmStateToStr(Tavo::AlarmType(newState)),
+                   oldState == -2 ? QStringLiteral("unknown")
+                                  : share::alarmStateToStr(Tavo::AlarmType(oldState))));
 }
 
 void Client::openTerminal(QList<int> keys)
