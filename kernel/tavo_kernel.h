@@ -7,6 +7,7 @@
 // Kernel foundation
 #include "foundation/abstractlog.h"
 #include "foundation/app_shared.h"
+#include "foundation/safe_text.h"
 #include "foundation/tavo_global_namespace.h"
 #include "foundation/z4utils.h"
 #include "foundation/zutils.h"

@@ -117,7 +117,7 @@ void ActionListParser::readEventElement()
     const int state = attrs.value(QLatin1String("to")).toInt(); // not a number: 0
     const QString device = attrs.value(QLatin1String("device")).toString();
     const QString param = attrs.value(QLatin1String("param")).toString();
-    skipCurrentElement(); // an event is empty; anything inside it is ignored
+    skipUnknownElement(); // an event is empty; anything inside it is ignored
 
     // An event without a state, or with one no parameter can enter, could
     // never happen: it is dropped.
@@ -131,7 +131,7 @@ void ActionListParser::readActionElement()
     const QStringRef type = attrs.value(QLatin1String("type"));
     const QString address = attrs.value(QLatin1String("address")).toString();
     const QString text = attrs.value(QLatin1String("text")).toString();
-    skipCurrentElement();
+    skipUnknownElement();
 
     // An action of no known kind cannot be carried out: it is dropped.
     if (type == QLatin1String("terminal"))

@@ -4,7 +4,9 @@
 // reading of one file, shared by the databases that load XML resources.
 
 #include "foundation/log_p.h"
+#include "foundation/xml_prolog_p.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -30,13 +32,19 @@ template<typename Load> void forEachXmlFile(const QString& path, Load load)
         load(it.next());
 }
 
-/// Reads the open @p file with @p handler as content and error handler.
-inline bool parseWithHandler(QFile& file, QXmlDefaultHandler& handler)
+/// Reads @p bytes, the content of @p fileName, with @p handler as content
+/// and error handler, after warning about what the reader would pass over.
+inline bool parseWithHandler(const QByteArray& bytes, const QString& fileName,
+                             QXmlDefaultHandler& handler)
 {
+    tavoxml::warnAboutProlog(bytes, fileName);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
     QXmlSimpleReader reader;
     reader.setContentHandler(&handler);
     reader.setErrorHandler(&handler);
-    QXmlInputSource source(&file);
+    QXmlInputSource source(&buffer);
     return reader.parse(&source, false);
 }
 
@@ -54,8 +62,9 @@ template<typename MakeHandler> bool parseFile(const QString& path, MakeHandler m
                            .arg(path, file.errorString()));
         return false;
     }
+    const QByteArray bytes = file.readAll();
     auto handler = makeHandler(path);
-    return parseWithHandler(file, handler);
+    return parseWithHandler(bytes, path, handler);
 }
 
 } // namespace tavoresources

@@ -6,13 +6,13 @@
 #include "connections/protocol_manager.h"
 #include "foundation/app_shared.h"
 #include "foundation/log_p.h"
+#include "foundation/xml_prolog_p.h"
 #include "hostgraph/sax_host_graph_parser.h"
 
 #include <QBuffer>
 #include <QDomDocument>
 #include <QFile>
 #include <QHash>
-#include <QRegExp>
 #include <QSaveFile>
 #include <QTextCodec>
 
@@ -78,21 +78,6 @@ QDomElement hostElement(QDomDocument& document, const NodeAttr* node)
         element.appendChild(var);
     }
     return element;
-}
-
-// The codec the reader will decode the file with: a byte-order mark, else
-// the declaration's encoding, else UTF-8. Null for an encoding Qt does not
-// know, which the reader then reports itself.
-QTextCodec* declaredCodec(const QByteArray& bytes)
-{
-    if (QTextCodec* marked = QTextCodec::codecForUtfText(bytes, nullptr))
-        return marked;
-    static const QRegExp declaration(
-        QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']([A-Za-z0-9._:-]+)[\"']"));
-    QRegExp matcher = declaration;
-    if (matcher.indexIn(QString::fromLatin1(bytes.left(256))) == 0)
-        return QTextCodec::codecForName(matcher.cap(1).toLatin1());
-    return QTextCodec::codecForName("UTF-8");
 }
 
 // The document's text in CP1251, the encoding its declaration names, with
@@ -199,7 +184,7 @@ bool HostGraph::loadFromFile(const QString& fileName)
 
     // The reader replaces undecodable bytes silently; a host graph that
     // would come back with garbled names is refused instead.
-    if (QTextCodec* codec = declaredCodec(bytes)) {
+    if (QTextCodec* codec = tavoxml::declaredCodec(bytes)) {
         QTextCodec::ConverterState state;
         codec->toUnicode(bytes.constData(), bytes.size(), &state);
         if (state.invalidChars > 0) {

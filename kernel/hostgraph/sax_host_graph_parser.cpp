@@ -252,8 +252,7 @@ bool SaxHostGraphParser::takeText()
         return true;
     }
     case FolderAlias:
-        if (text.isEmpty())
-            return fail(tr("'alias' tag has empty value in '%1'").arg(fileName));
+        // An empty alias is the folder's fault, told when the folder closes.
         alias = text;
         return true;
     case HostUrl:

@@ -168,7 +168,7 @@ DeviceHelper* SaxTemplateParser::readDeviceElement()
 {
     auto* device = new DeviceHelper;
     device->className = attributes().value(QLatin1String("class")).toString();
-    skipCurrentElement();
+    skipUnknownElement();
     return device;
 }
 
@@ -184,7 +184,7 @@ ParamHelper* SaxTemplateParser::readParamElement()
         param->execute = ParamHelper::Create;
     else if (execute == QLatin1String("destroy"))
         param->execute = ParamHelper::Destroy;
-    skipCurrentElement();
+    skipUnknownElement();
     return param;
 }
 
@@ -201,7 +201,7 @@ ConditionHelper* SaxTemplateParser::readConditionElement()
     condition->tag = attrs.value(QLatin1String("tag")).toString();
     condition->name = attrs.value(QLatin1String("name")).toString();
     condition->value = attrs.value(QLatin1String("value")).toString();
-    skipCurrentElement();
+    skipUnknownElement();
     return condition;
 }
 

@@ -1,6 +1,7 @@
 #include "users/sax_user_list_parser.h"
 
 #include "foundation/log_p.h"
+#include "foundation/resource_walk_p.h"
 #include "foundation/xml_error_p.h"
 #include "users/user_capabilities.h"
 
@@ -14,6 +15,12 @@ SaxUserListParser::SaxUserListParser(const QString& fileName, UserCapabilities* 
 }
 
 SaxUserListParser::~SaxUserListParser() = default;
+
+bool SaxUserListParser::readFile(const QString& path, UserCapabilities* target)
+{
+    return tavoresources::parseFile(
+        path, [target](const QString& file) { return SaxUserListParser(file, target); });
+}
 
 void SaxUserListParser::dataReset()
 {

@@ -39,6 +39,11 @@ public:
     /// Forgets the user being read and the permission pair.
     void dataReset();
 
+    /// Reads the users file @p path into @p target with this handler, the
+    /// way the client drives it; false for a missing or unreadable file and
+    /// for a reading stopped by an error.
+    static bool readFile(const QString& path, UserCapabilities* target);
+
     QString fileName;
     UserCapabilities* capabilities;
     int state = Idle;

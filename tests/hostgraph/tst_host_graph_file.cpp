@@ -290,8 +290,9 @@ void TstHostGraphFile::readerStopsWithItsMessage_data()
         "'parent_key' tag has not integer value ('x1') in '@'");
     row("parent_key_negative", graphFile("<folder key=\"1\"><parent_key>-1</parent_key></folder>"),
         "'parent_key' value must be >0 in '@'");
+    // An empty alias is the folder's fault, not its alias element's.
     row("alias_empty", graphFile(folder + "<alias></alias></folder>"),
-        "'alias' tag has empty value in '@'");
+        "Folder 'alias' tag has empty value in '@'");
     row("config_file_empty", graphFile(folder + "<config_file/></folder>"),
         "'config_file' tag has empty value in '@'");
     row("url_empty", graphFile(host + "<url autoconnect=\"0\"/></host>"),

@@ -925,6 +925,22 @@
         <source>Error [%1, %2]: %3 (file %4)</source>
         <translation>Ошибка [%1, %2]: %3 (файл %4)</translation>
     </message>
+    <message>
+        <source>File %1 is not valid %2 text: %3 characters are replaced</source>
+        <translation>Файл %1 не является корректным текстом в кодировке %2: заменено символов: %3</translation>
+    </message>
+    <message>
+        <source>File %1 names the unknown encoding &apos;%2&apos;</source>
+        <translation>В файле %1 указана неизвестная кодировка &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>File %1 declares XML version &apos;%2&apos;; it is read as XML 1.0</source>
+        <translation>В файле %1 объявлена версия XML &apos;%2&apos;; он читается как XML 1.0</translation>
+    </message>
+    <message>
+        <source>Elements nested deeper than %1 levels</source>
+        <translation>Вложенность элементов глубже %1 уровней</translation>
+    </message>
 </context>
 <context>
     <name>XmlResources</name>
