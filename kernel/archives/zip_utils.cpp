@@ -101,6 +101,60 @@ bool readRawEntryNames(const QString& zipPath, QList<QByteArray>& names)
     return true;
 }
 
+// Whether the files among @p entries unpack to at most @p limit bytes. The
+// sizes that the central directory declares come first, so that an honest
+// archive too large is refused without inflating anything. They may lie, so
+// each file is then inflated and counted, and nothing is written until all
+// of them are (extractAll() inflates them once more; configuration sets are
+// small, and the reader offers no way to stop an inflation halfway).
+// QZipReader::fileData() inflates an entry whole, trusting only
+// its compressed size: deflate expands at most about 1032 to 1 and the
+// reader doubles its buffer until the data fits, so a lying entry may hold
+// about twice 1032 times its compressed size in memory while it is counted.
+// The limit holds exactly for what reaches the disk; memory is bounded by the
+// largest entry's compressed size, not by the limit.
+bool fitsUnpackedLimit(const QZipReader& reader, const QVector<QZipReader::FileInfo>& entries,
+                       const QString& zipPath, qint64 limit)
+{
+    qint64 declared = 0;
+    for (const QZipReader::FileInfo& entry : entries) {
+        if (entry.isFile)
+            declared += entry.size;
+    }
+    if (declared > limit) {
+        qWarning("Zip archive '%s' declares %lld bytes unpacked, more than the limit of %lld: "
+                 "nothing extracted",
+                 qUtf8Printable(QDir::toNativeSeparators(zipPath)), declared, limit);
+        return false;
+    }
+    qint64 unpacked = 0;
+    for (const QZipReader::FileInfo& entry : entries) {
+        if (!entry.isFile)
+            continue;
+        unpacked += reader.fileData(entry.filePath).size();
+        if (unpacked > limit) {
+            qWarning("Zip archive '%s' unpacks to more than the limit of %lld bytes although it "
+                     "declares %lld: nothing extracted",
+                     qUtf8Printable(QDir::toNativeSeparators(zipPath)), limit, declared);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Qt's reader makes only the folders that have entries of their own and
+// stops at the first file whose folder is missing, while common zip tools
+// leave folder entries out.
+void createParentFolders(const QVector<QZipReader::FileInfo>& entries, const QString& destDir)
+{
+    QDir base(destDir);
+    for (const QZipReader::FileInfo& entry : entries) {
+        const int slash = entry.filePath.lastIndexOf(QLatin1Char('/'));
+        if (entry.isFile && slash > 0)
+            base.mkpath(entry.filePath.left(slash));
+    }
+}
+
 } // namespace
 
 ZipUtils::ZipUtils(QObject* parent)
@@ -111,6 +165,11 @@ ZipUtils::ZipUtils(QObject* parent)
 ZipUtils::~ZipUtils() = default;
 
 bool ZipUtils::unzip(const QString& zipPath, const QString& destDir)
+{
+    return unzip(zipPath, destDir, MaxUnpackedSize);
+}
+
+bool ZipUtils::unzip(const QString& zipPath, const QString& destDir, qint64 maxUnpackedSize)
 {
     // An archive from outside must not write anywhere but below destDir,
     // neither by its names nor through a link it creates first.
@@ -129,6 +188,9 @@ bool ZipUtils::unzip(const QString& zipPath, const QString& destDir)
         if (entry.isSymLink)
             return false;
     }
+    if (!fitsUnpackedLimit(reader, entries, zipPath, maxUnpackedSize))
+        return false;
+    createParentFolders(entries, destDir);
     reader.extractAll(destDir);
     return reader.status() == QZipReader::NoError;
 }

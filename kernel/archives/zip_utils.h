@@ -19,11 +19,17 @@ public:
     explicit ZipUtils(QObject* parent = nullptr);
     ~ZipUtils() override;
 
-    /// Extracts every entry of @p zipPath below @p destDir. An archive with
-    /// an entry that would land outside @p destDir (an absolute path, a ".."
-    /// component, a symbolic link) is refused whole, before anything is
-    /// written.
+    /// Bytes that an archive may unpack to at most.
+    static constexpr qint64 MaxUnpackedSize = 256 * 1024 * 1024;
+
+    /// Extracts every entry of @p zipPath below @p destDir, creating the
+    /// folders the entries need. An archive with an entry that would land
+    /// outside @p destDir (an absolute path, a ".." component, a symbolic
+    /// link) or that unpacks to more than MaxUnpackedSize bytes is refused
+    /// whole, before anything is written.
     static bool unzip(const QString& zipPath, const QString& destDir);
+    /// As unzip(), with @p maxUnpackedSize bytes in place of MaxUnpackedSize.
+    static bool unzip(const QString& zipPath, const QString& destDir, qint64 maxUnpackedSize);
     /// Packs the tree below @p dir, entries named relative to it; appends the
     /// native separator to @p dir when it lacks one.
     static bool zipDir(QString& dir, const QString& zipPath);

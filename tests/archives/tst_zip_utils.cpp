@@ -54,38 +54,50 @@ struct RawEntry
     QByteArray name;
     QByteArray data;
     bool symlink = false; // data is then the link target
+    bool deflate = false;
+    qint64 declaredSize = -1; // the unpacked size the archive tells; -1: the true one
 };
 
-// A stored (uncompressed) archive written byte by byte, so that entry names
-// reach the reader exactly as a hostile tool would write them; Qt's own
-// writer cleans them.
+// The bare deflate stream of @p data: zlib's wrapper around it stripped.
+QByteArray deflated(const QByteArray& data)
+{
+    const QByteArray wrapped = qCompress(data); // 4 bytes of size, zlib header, ..., adler-32
+    return wrapped.mid(6, wrapped.size() - 10);
+}
+
+// An archive written byte by byte, so that entry names and sizes reach the
+// reader exactly as a hostile tool would write them; Qt's own writer cleans
+// the names and tells the true sizes.
 QByteArray rawZip(const QList<RawEntry>& entries)
 {
     QByteArray out, central;
     for (const RawEntry& e : entries) {
         const quint32 offset = quint32(out.size());
         const quint32 crc = crc32(e.data);
+        const QByteArray payload = e.deflate ? deflated(e.data) : e.data;
+        const quint16 method = e.deflate ? 8 : 0;
+        const quint32 declared = quint32(e.declaredSize < 0 ? e.data.size() : e.declaredSize);
         put32(out, 0x04034b50u);
-        put16(out, 10);
+        put16(out, 20);
         put16(out, 0);
-        put16(out, 0); // stored
+        put16(out, method);
         put32(out, 0);
         put32(out, crc);
-        put32(out, quint32(e.data.size()));
-        put32(out, quint32(e.data.size()));
+        put32(out, quint32(payload.size()));
+        put32(out, declared);
         put16(out, quint16(e.name.size()));
         put16(out, 0);
-        out += e.name + e.data;
+        out += e.name + payload;
 
         put32(central, 0x02014b50u);
         put16(central, 0x031E); // made by Unix: external attributes carry the mode
-        put16(central, 10);
+        put16(central, 20);
         put16(central, 0);
-        put16(central, 0);
+        put16(central, method);
         put32(central, 0);
         put32(central, crc);
-        put32(central, quint32(e.data.size()));
-        put32(central, quint32(e.data.size()));
+        put32(central, quint32(payload.size()));
+        put32(central, declared);
         put16(central, quint16(e.name.size()));
         put16(central, 0);
         put16(central, 0);
@@ -122,6 +134,10 @@ private Q_SLOTS:
     void nonArchiveIsRefused();
     void hostileArchiveWritesNothing_data();
     void hostileArchiveWritesNothing();
+    void archiveWithoutFolderEntriesUnpacks();
+    void unpackedSizeIsLimited_data();
+    void unpackedSizeIsLimited();
+    void declaredSizeOverTheDefaultLimitIsRefused();
 };
 
 void TstZipUtils::filesRoundTripByNameAlone()
@@ -245,6 +261,94 @@ void TstZipUtils::hostileArchiveWritesNothing()
     const QString tame = dir.writeFile(QStringLiteral("tame.zip"), rawZip({entries.first()}));
     QVERIFY(ZipUtils::unzip(tame, dest));
     QCOMPARE(readAll(dest + QStringLiteral("/harmless.txt")), QByteArray("ok"));
+}
+
+void TstZipUtils::archiveWithoutFolderEntriesUnpacks()
+{
+    ResourceDir dir;
+    const QString zip = dir.filePath(QStringLiteral("flat.zip"));
+    {
+        QZipWriter writer(zip, QIODevice::WriteOnly | QIODevice::Truncate);
+        writer.addFile(QStringLiteral("a/b/c.txt"), QByteArray("deep"));
+        writer.addFile(QStringLiteral("a/d.txt"), QByteArray("middle"));
+        writer.addFile(QStringLiteral("top.txt"), QByteArray("top"));
+    }
+    QCOMPARE(entryNames(zip), QStringList({"a/b/c.txt", "a/d.txt", "top.txt"}));
+
+    const QString dest = dir.filePath(QStringLiteral("dest"));
+    QVERIFY(ZipUtils::unzip(zip, dest));
+    QCOMPARE(readAll(dest + QStringLiteral("/a/b/c.txt")), QByteArray("deep"));
+    QCOMPARE(readAll(dest + QStringLiteral("/a/d.txt")), QByteArray("middle"));
+    QCOMPARE(readAll(dest + QStringLiteral("/top.txt")), QByteArray("top"));
+}
+
+void TstZipUtils::unpackedSizeIsLimited_data()
+{
+    QTest::addColumn<int>("entryCount");
+    QTest::addColumn<int>("entrySize");
+    QTest::addColumn<bool>("deflate");
+    QTest::addColumn<qint64>("declaredSize"); // of each entry; -1: the true size
+    QTest::addColumn<QString>("warning"); // empty: the archive unpacks
+
+    const QString declares = QStringLiteral(
+        "Zip archive '@ZIP@' declares %1 bytes unpacked, more than the limit of 1000: "
+        "nothing extracted");
+    const QString lies = QStringLiteral(
+        "Zip archive '@ZIP@' unpacks to more than the limit of 1000 bytes although it "
+        "declares %1: nothing extracted");
+    QTest::newRow("at-the-limit") << 2 << 500 << false << qint64(-1) << QString();
+    QTest::newRow("stored-over") << 2 << 501 << false << qint64(-1) << declares.arg(1002);
+    QTest::newRow("deflated-over") << 1 << 100000 << true << qint64(-1) << declares.arg(100000);
+    QTest::newRow("lie-within-limit") << 1 << 1000 << true << qint64(10) << QString();
+    QTest::newRow("lie-over") << 1 << 100000 << true << qint64(10) << lies.arg(10);
+    // Each entry alone fits; only counting across entries finds the excess.
+    QTest::newRow("lie-over-together") << 2 << 600 << true << qint64(10) << lies.arg(20);
+}
+
+void TstZipUtils::unpackedSizeIsLimited()
+{
+    QFETCH(int, entryCount);
+    QFETCH(int, entrySize);
+    QFETCH(bool, deflate);
+    QFETCH(qint64, declaredSize);
+    QFETCH(QString, warning);
+    ResourceDir dir;
+    QList<RawEntry> entries;
+    for (int i = 0; i < entryCount; ++i) {
+        entries.append({QByteArray("sub/f") + QByteArray::number(i), QByteArray(entrySize, '\0'),
+                        false, deflate, declaredSize});
+    }
+    const QString zip = dir.writeFile(QStringLiteral("sized.zip"), rawZip(entries));
+    const QString dest = dir.makeDir(QStringLiteral("dest"));
+
+    if (warning.isEmpty()) {
+        QVERIFY(ZipUtils::unzip(zip, dest, 1000));
+        for (const RawEntry& entry : qAsConst(entries))
+            QCOMPARE(readAll(dest + '/' + entry.name), entry.data);
+        return;
+    }
+    warning.replace(QStringLiteral("@ZIP@"), QDir::toNativeSeparators(zip));
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+    QVERIFY(!ZipUtils::unzip(zip, dest, 1000));
+    QCOMPARE(QDir(dest).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TstZipUtils::declaredSizeOverTheDefaultLimitIsRefused()
+{
+    ResourceDir dir;
+    // Stored, 4 bytes of data, but 300 MiB declared: refused on the declaration alone.
+    const qint64 declared = 300 * 1024 * 1024;
+    const QString zip = dir.writeFile(QStringLiteral("big.zip"),
+                                      rawZip({{"big.bin", "data", false, false, declared}}));
+    const QString dest = dir.makeDir(QStringLiteral("dest"));
+    QTest::ignoreMessage(QtWarningMsg,
+                         qPrintable(QStringLiteral("Zip archive '%1' declares %2 bytes unpacked, "
+                                                   "more than the limit of %3: nothing extracted")
+                                        .arg(QDir::toNativeSeparators(zip))
+                                        .arg(declared)
+                                        .arg(ZipUtils::MaxUnpackedSize)));
+    QVERIFY(!ZipUtils::unzip(zip, dest));
+    QCOMPARE(QDir(dest).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TstZipUtils)
