@@ -446,13 +446,18 @@ void ActionBox::createTemplate(const QString& path, const QList<Action*>& action
             device.setAttribute(QStringLiteral("class"), action->device->className);
             element.appendChild(device);
         }
-        if (const ConditionHelper* condition = action->condition) {
+        // The format names only the two kinds of condition; a condition of
+        // type 0 (none) is left out rather than written as an empty element.
+        const ConditionHelper* condition = action->condition;
+        if (condition &&
+            (condition->type == ConditionHelper::ParamValue ||
+             condition->type == ConditionHelper::DeviceTag)) {
             QDomElement node = document.createElement(QStringLiteral("condition"));
             if (condition->type == ConditionHelper::ParamValue) {
                 node.setAttribute(QStringLiteral("type"), QStringLiteral("param_value"));
                 node.setAttribute(QStringLiteral("name"), condition->name);
                 node.setAttribute(QStringLiteral("value"), condition->value);
-            } else if (condition->type == ConditionHelper::DeviceTag) {
+            } else {
                 node.setAttribute(QStringLiteral("type"), QStringLiteral("device_tag"));
                 node.setAttribute(QStringLiteral("btag"), condition->btag);
                 node.setAttribute(QStringLiteral("tag"), condition->tag);

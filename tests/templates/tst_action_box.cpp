@@ -10,6 +10,7 @@
 
 #include <QPointer>
 #include <QSignalSpy>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <memory>
@@ -131,6 +132,7 @@ private Q_SLOTS:
     void missingEngineStopsTheEvaluation();
     void hostThatNeverConfirmsFailsByTheWatchdog();
     void writtenProfileReadsBack();
+    void writtenConditionFollowsItsType();
 };
 
 void TstActionBox::initTestCase()
@@ -405,6 +407,54 @@ void TstActionBox::writtenProfileReadsBack()
 
     ActionBox::createTemplate(fx.dir.filePath(QStringLiteral("no/dir/p.xml")), {});
     QVERIFY(!QFile::exists(fx.dir.filePath(QStringLiteral("no/dir/p.xml"))));
+}
+
+void TstActionBox::writtenConditionFollowsItsType()
+{
+    KernelFixture fx;
+    QList<Action*> written;
+    for (int i = 0; i < 5; ++i)
+        written << makeAction(QStringLiteral("E1"), QStringLiteral("level"), QStringLiteral("1"));
+    withValue(written[0], QStringLiteral("gain"), QStringLiteral("4?*"));
+    withTags(written[1], QStringLiteral("0,1"), QStringLiteral("1-4"));
+    withTags(written[2], QStringLiteral("5"), QStringLiteral("6"));
+    written[2]->condition->type = ConditionHelper::None; // texts left over from a tag condition
+    written[3]->condition = new ConditionHelper; // type 0, nothing else set
+    written[3]->param->execute = ParamHelper::Create;
+    // written[4] has no condition at all.
+
+    const QString path = fx.dir.filePath(QStringLiteral("profile.xml"));
+    ActionBox::createTemplate(path, written);
+    qDeleteAll(written);
+
+    // Each action as its child elements, a condition with its attributes sorted by name.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    QStringList actions;
+    while (xml.readNextStartElement()) {
+        if (xml.name() == QLatin1String("profile"))
+            continue;
+        QStringList children;
+        while (xml.readNextStartElement()) {
+            QString child = xml.name().toString();
+            if (child == QLatin1String("condition")) {
+                QStringList attributes;
+                for (const QXmlStreamAttribute& attribute : xml.attributes())
+                    attributes << attribute.name() + '=' + attribute.value();
+                attributes.sort();
+                child += '(' + attributes.join(' ') + ')';
+            }
+            children << child;
+            xml.skipCurrentElement();
+        }
+        actions << children.join(' ');
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(actions,
+             QStringList({"device condition(name=gain type=param_value value=4?*) param",
+                          "device condition(btag=0,1 tag=1-4 type=device_tag) param",
+                          "device param", "device param", "device param"}));
 }
 
 QTEST_GUILESS_MAIN(TstActionBox)
