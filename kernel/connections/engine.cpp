@@ -1,6 +1,7 @@
 #include "connections/engine.h"
 
 #include "connections/adapter.h"
+#include "connections/periodic_pass_clock_p.h"
 #include "connections/protocol.h"
 #include "connections/protocol_manager.h"
 #include "devices/device_db.h"
@@ -39,6 +40,8 @@ Engine::Engine(NodeAttr* node, QObject* parent)
     timerPeriod = 50;
     timerId = startTimer(timerPeriod);
     tickCounter = 0;
+    m_passClock =
+        std::make_unique<PeriodicPassClock>(TicksPerPeriodicPass * timerPeriod, timerPeriod / 2);
     m_readBuffer.reset(new char[size_t(readBufferSize) + 1]);
 
     if (node)
@@ -431,9 +434,13 @@ void Engine::prepareReadQueries()
 {
     if (!m_deviceDb)
         return;
-    QTime now = QTime::currentTime();
-    if (tickCounter == 0)
+    if (tickCounter == 0) {
+        // Periods are measured from pass to pass as scheduled, not as the
+        // timer happened to fire: a pass a millisecond early must not find a
+        // one-second parameter 999 ms old and read it a second late.
+        QTime now = m_passClock->passTime(QTime::currentTime());
         makeUpParamAutoReadQueries(now);
+    }
     makeUpVirtualParamReadQueries();
 }
 

@@ -17,6 +17,7 @@
 class DeviceDb;
 class EngineBroker;
 class NodeAttr;
+class PeriodicPassClock;
 class QTcpSocket;
 class QTime;
 class QTimerEvent;
@@ -104,6 +105,8 @@ private:
     std::unique_ptr<char[]> m_readBuffer;
     /// The packet the socket refused on the last attempt, for the retry.
     ResultItem* m_refusedItem = nullptr;
+    /// Keeps the periodic passes one interval apart whatever the timer's jitter.
+    std::unique_ptr<PeriodicPassClock> m_passClock;
 
     Q_DISABLE_COPY(Engine)
 };

@@ -1,3 +1,4 @@
+#include "connections/periodic_pass_clock_p.h"
 #include "engine_fixture.h"
 
 #include <QRandomGenerator>
@@ -71,6 +72,8 @@ private Q_SLOTS:
     void connectAsksForTheDeviceListAndLearnsDevices();
     void blocksAreParsedWhateverTheirSplit();
     void periodicReadsGoOutOnTheirTickets();
+    void periodicPassKeepsPeriodsThroughJitter_data();
+    void periodicPassKeepsPeriodsThroughJitter();
     void writesGoOutBeforeReads();
     void tcpSendsPacketsUntil768BytesATick();
     void udpSendsOneDatagramATick();
@@ -164,6 +167,86 @@ void TstEngine::periodicReadsGoOutOnTheirTickets()
     // And again a period later.
     peer.received.clear();
     QTRY_VERIFY_WITH_TIMEOUT(peer.received.contains("READ 4 0\n"), 4000);
+}
+
+void TstEngine::periodicPassKeepsPeriodsThroughJitter_data()
+{
+    QTest::addColumn<QTime>("base");
+    QTest::addColumn<QList<int>>("real"); // when each pass runs, ms after base
+    QTest::addColumn<QList<int>>("scheduled"); // the time each pass stands for
+    QTest::addColumn<QStringList>("queued"); // what each pass reads
+
+    const QTime ten(10, 0);
+    const QString both = QStringLiteral("level gain");
+    const QString level = QStringLiteral("level");
+    QTest::newRow("on-time") << ten << QList<int> {0, 1000, 2000, 3000, 4000}
+                             << QList<int> {0, 1000, 2000, 3000, 4000}
+                             << QStringList {both, level, both, level, both};
+    QTest::newRow("jitter") << ten << QList<int> {0, 997, 2002, 2999, 4025, 4976}
+                            << QList<int> {0, 1000, 2000, 3000, 4000, 5000}
+                            << QStringList {both, level, both, level, both, level};
+    // Two seconds between passes: the rhythm starts again from the clock.
+    QTest::newRow("stall") << ten << QList<int> {0, 1000, 3000, 3998, 5003}
+                           << QList<int> {0, 1000, 3000, 4000, 5000}
+                           << QStringList {both, level, both, level, both};
+    QTest::newRow("beyond-tolerance")
+        << ten << QList<int> {0, 1000, 2026, 3026} << QList<int> {0, 1000, 2026, 3026}
+        << QStringList {both, level, both, level};
+    // Everything read before is due at once when the clock goes back.
+    QTest::newRow("clock-set-back") << ten << QList<int> {0, 1000, 2000, -7000, -6001, -4998}
+                                    << QList<int> {0, 1000, 2000, -7000, -6000, -5000}
+                                    << QStringList {both, level, both, both, level, both};
+    QTest::newRow("midnight") << QTime(23, 59, 58) << QList<int> {0, 1000, 2001, 2999, 4000}
+                              << QList<int> {0, 1000, 2000, 3000, 4000}
+                              << QStringList {both, level, both, level, both};
+    QTest::newRow("early-before-midnight")
+        << QTime(23, 59, 58) << QList<int> {0, 1000, 1999, 3001} << QList<int> {0, 1000, 2000, 3000}
+        << QStringList {both, level, both, level};
+}
+
+void TstEngine::periodicPassKeepsPeriodsThroughJitter()
+{
+    QFETCH(QTime, base);
+    QFETCH(QList<int>, real);
+    QFETCH(QList<int>, scheduled);
+    QFETCH(QStringList, queued);
+
+    EngineFixture fx;
+    // No protocol: the engine's own timer leaves its scheduler alone.
+    Engine* engine = fx.createEngine(QStringLiteral("snmp"), 161);
+    DeviceDb* db = engine->deviceDb();
+    Device* device = db->addDevice(QStringLiteral("E1"), 1, 0, 4, Tavo::NativeProtocol, QString());
+    QVERIFY(device && device->populateDevice());
+    const QString name = device->DbEntity::name;
+    int ticket = db->getTicketId(name);
+    QVERIFY(db->setTicket(name, QStringLiteral("level"), ticket, 1));
+    QVERIFY(db->setTicket(name, QStringLiteral("gain"), ticket, 2));
+    for (Param* param : qAsConst(device->parameters))
+        param->readTime = base.addMSecs(-2000);
+
+    PeriodicPassClock clock(20 * engine->timerPeriod, engine->timerPeriod / 2);
+    QStringList reads;
+    QList<QTime> passTimes, expectedTimes;
+    for (int i = 0; i < real.size(); ++i) {
+        QTime now = clock.passTime(base.addMSecs(real.at(i)));
+        passTimes << now;
+        expectedTimes << base.addMSecs(scheduled.at(i));
+        engine->makeUpParamAutoReadQueries(now);
+
+        // Take the reads as the protocol would.
+        QStringList names;
+        for (Param* param : device->readList.current()) {
+            names << param->DbEntity::name;
+            param->readQueueMark = 0;
+        }
+        reads << names.join(' ');
+        QCOMPARE(db->readDeviceList.current().contains(device), !names.isEmpty());
+        device->readList.clear();
+        device->inReadDeviceList = false;
+        db->readDeviceList.clear();
+    }
+    QCOMPARE(reads, queued);
+    QCOMPARE(passTimes, expectedTimes);
 }
 
 void TstEngine::writesGoOutBeforeReads()
