@@ -1,3 +1,4 @@
+#include "foundation/safe_text.h"
 #include "foundation/z4utils.h"
 #include "foundation/zutils.h"
 
@@ -16,6 +17,8 @@ private Q_SLOTS:
     void hexDecodingSkipsSeparatorsAndPairsDigits_data();
     void hexDecodingSkipsSeparatorsAndPairsDigits();
     void fullTrimmedJoinsWordsWithOneSpace();
+    void controlCharactersAreEscaped_data();
+    void controlCharactersAreEscaped();
     void wikiHandlingConvertsKnownTags_data();
     void wikiHandlingConvertsKnownTags();
     void dotStringAcceptsOnlyDottedDecimal_data();
@@ -180,6 +183,26 @@ void Tst_z4utils::oidStringJoinsFirstCountElements()
     QCOMPARE(utils::intListToOidString(oid, -1), QStringLiteral("1.3.6.1"));
     QCOMPARE(utils::intListToOidString(oid, 9), QStringLiteral("1.3.6.1"));
     QCOMPARE(utils::intListToOidString(QVector<int>(), 0), QString());
+}
+
+void Tst_z4utils::controlCharactersAreEscaped_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("escaped");
+    QTest::newRow("plain") << "E1_0001 los = 1" << "E1_0001 los = 1";
+    QTest::newRow("non-ASCII stays") << QString::fromUtf8("Порт №1 \u00e9") << QString::fromUtf8("Порт №1 \u00e9");
+    QTest::newRow("line breaks") << "a\nb\r\tc" << "a\\nb\\r\\tc";
+    QTest::newRow("escape sequence") << "\x1b[31mred\x1b[0m" << "\\x1b[31mred\\x1b[0m";
+    QTest::newRow("NUL and DEL") << QString(QLatin1String("a\0b\x7f", 4)) << "a\\x00b\\x7f";
+    QTest::newRow("C1 introducer") << QString(QChar(0x9b)) + "2J" << "\\x9b2J";
+    QTest::newRow("backslash stays") << "C:\\x" << "C:\\x";
+}
+
+void Tst_z4utils::controlCharactersAreEscaped()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, escaped);
+    QCOMPARE(utils::escapeControlCharacters(text), escaped);
 }
 
 QTEST_GUILESS_MAIN(Tst_z4utils)

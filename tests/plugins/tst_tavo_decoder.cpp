@@ -58,7 +58,9 @@ private Q_SLOTS:
     void malformedLinesAreDroppedAndLogged();
     void overlongLineIsDroppedWhole();
     void unfinishedDatagramLineIsNotJoinedWithTheNext();
-    void refusalsStopBeingLoggedAfterTwenty();
+    void hostRecordsStopBeingLoggedAfterTwenty_data();
+    void hostRecordsStopBeingLoggedAfterTwenty();
+    void refusalTextCannotForgeLogLines();
     void removedDeviceIsAnnounced();
 };
 
@@ -136,15 +138,40 @@ void TstTavoDecoder::unfinishedDatagramLineIsNotJoinedWithTheNext()
     QCOMPARE(fx.decoder.malformedLines(), 2);
 }
 
-void TstTavoDecoder::refusalsStopBeingLoggedAfterTwenty()
+void TstTavoDecoder::hostRecordsStopBeingLoggedAfterTwenty_data()
+{
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<QString>("lastWarning");
+    QTest::newRow("malformed") << QByteArray("garbage\n")
+                               << "[tavo] More malformed lines follow; they are dropped unlogged";
+    QTest::newRow("refused") << "ERR 1 0 " + QByteArray("busy").toHex() + '\n'
+                             << "[tavo] More refusals from the host follow; they are not logged";
+}
+
+void TstTavoDecoder::hostRecordsStopBeingLoggedAfterTwenty()
+{
+    QFETCH(QByteArray, record);
+    QFETCH(QString, lastWarning);
+    DecoderFixture fx;
+    fx.feed(announce);
+    for (int i = 0; i < 50; ++i)
+        fx.feed(record);
+    QCOMPARE(fx.decoder.malformedLines() + fx.decoder.refusals(), 50);
+    QCOMPARE(fx.log.warnings().size(), 21);
+    QCOMPARE(fx.log.warnings().last(), lastWarning);
+}
+
+void TstTavoDecoder::refusalTextCannotForgeLogLines()
 {
     DecoderFixture fx;
-    for (int i = 0; i < 50; ++i)
-        fx.feed("garbage\n");
-    QCOMPARE(fx.decoder.malformedLines(), 50);
-    QCOMPARE(fx.log.warnings().size(), 21);
-    QCOMPARE(fx.log.warnings().last(),
-             QStringLiteral("[tavo] More malformed lines follow; they are dropped unlogged"));
+    fx.feed(announce);
+    const QByteArray forged = "busy\n12:00:00.000 alarm   \x1b[31mCRIT power lost\x1b[0m\xc2\x9b"
+                              "2J";
+    fx.feed("ERR 1 0 " + forged.toHex() + '\n');
+    QCOMPARE(fx.log.warnings(),
+             QStringList(QStringLiteral("[tavo] The host refused parameter 0 of device 1: "
+                                        "busy\\n12:00:00.000 alarm   \\x1b[31mCRIT power "
+                                        "lost\\x1b[0m\\x9b2J")));
 }
 
 void TstTavoDecoder::removedDeviceIsAnnounced()

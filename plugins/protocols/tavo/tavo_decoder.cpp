@@ -5,13 +5,15 @@
 #include "devices/paramlist.h"
 #include "foundation/abstractlog.h"
 #include "foundation/app_shared.h"
+#include "foundation/safe_text.h"
 
 #include <QCoreApplication>
 
 namespace {
 
-// A flood of garbage must not flood the log as well.
-constexpr int MaxLoggedRefusals = 20;
+// A host may send any number of bad or refused records; the log shows the
+// first ones and then says that more follow.
+constexpr int MaxLoggedRecords = 20;
 
 bool isBlank(char c)
 {
@@ -203,14 +205,17 @@ bool TavoDecoder::decode(DeviceDb* db, const Word* words, int count)
         if (count != 4 || !codes() ||
             !(isHex(words[3].data, words[3].size) || equals(words[3].data, words[3].size, "-")))
             return false;
-        if (share::pLog)
+        if (logAllowed(m_refusals,
+                       QT_TRANSLATE_NOOP("TavoProtocol",
+                                         "[tavo] More refusals from the host follow; they are "
+                                         "not logged")))
             share::pLog->logWarning(
                 QCoreApplication::translate("TavoProtocol",
                                             "[tavo] The host refused parameter %1 of device %2: %3")
                     .arg(prm)
                     .arg(dev)
-                    .arg(QString::fromUtf8(QByteArray::fromHex(
-                        QByteArray::fromRawData(words[3].data, words[3].size)))));
+                    .arg(utils::escapeControlCharacters(QString::fromUtf8(QByteArray::fromHex(
+                        QByteArray::fromRawData(words[3].data, words[3].size))))));
         return true;
     }
     if (equals(type.data, type.size, "PONG"))
@@ -218,16 +223,25 @@ bool TavoDecoder::decode(DeviceDb* db, const Word* words, int count)
     return false;
 }
 
+bool TavoDecoder::logAllowed(int& count, const char* moreFollow)
+{
+    ++count;
+    if (!share::pLog || count > MaxLoggedRecords + 1)
+        return false;
+    if (count == MaxLoggedRecords + 1) {
+        share::pLog->logWarning(QCoreApplication::translate("TavoProtocol", moreFollow));
+        return false;
+    }
+    return true;
+}
+
 void TavoDecoder::refuse(const char* line, int size)
 {
-    ++m_malformed;
-    if (!share::pLog || m_malformed > MaxLoggedRefusals + 1)
+    if (!logAllowed(m_malformed,
+                    QT_TRANSLATE_NOOP("TavoProtocol",
+                                      "[tavo] More malformed lines follow; they are dropped "
+                                      "unlogged")))
         return;
-    if (m_malformed == MaxLoggedRefusals + 1) {
-        share::pLog->logWarning(QCoreApplication::translate(
-            "TavoProtocol", "[tavo] More malformed lines follow; they are dropped unlogged"));
-        return;
-    }
     const QByteArray head = QByteArray::fromRawData(line, qMin(size, 60));
     QString printable;
     for (char c : head)

@@ -25,6 +25,8 @@ public:
     void feed(DeviceDb* db, const char* data, int size, bool datagram);
 
     int malformedLines() const { return m_malformed; }
+    /// ERR records received: parameters the host refused to read or write.
+    int refusals() const { return m_refusals; }
     int lines() const { return m_lines; }
 
 private:
@@ -37,9 +39,13 @@ private:
     void handleLine(DeviceDb* db, const char* line, int size);
     bool decode(DeviceDb* db, const Word* words, int count);
     void refuse(const char* line, int size);
+    /// Counts one more record in @p count; whether it may still be logged.
+    /// The first record past the limit logs @p moreFollow instead.
+    bool logAllowed(int& count, const char* moreFollow);
 
     QByteArray m_line;
     bool m_overlong = false;
     int m_malformed = 0;
+    int m_refusals = 0;
     int m_lines = 0;
 };
