@@ -11,6 +11,8 @@
 
 #include <memory>
 
+#include <csignal>
+
 namespace {
 
 /// A process whose stdout is gathered line by line as it comes.
@@ -88,6 +90,9 @@ private Q_SLOTS:
     void unreachableHostEndsTheClientWithAnError();
     void templateAndProfileRunOnEveryHostOfTheGraph();
     void boardReportsAndUserRightsAreHonoured();
+    void silentHostIsShownAndSoIsItsReturn();
+    void hostGraphChangesAreSavedOrTheOperatorIsTold_data();
+    void hostGraphChangesAreSavedOrTheOperatorIsTold();
 
 private:
     std::unique_ptr<Program> startSimulator(Ports& ports, quint16 tcpPort = 0);
@@ -296,6 +301,72 @@ void TstEndToEnd::boardReportsAndUserRightsAreHonoured()
     // E1_0002 blinks: its disappearance is reported as missing.
     QTRY_VERIFY_WITH_TIMEOUT(watcher->has(QStringLiteral("BOARD 127\\.0\\.0\\.1 E1_0002 MISSING")),
                              8000);
+}
+
+void TstEndToEnd::silentHostIsShownAndSoIsItsReturn()
+{
+    Ports ports;
+    auto simulator = startSimulator(ports);
+    QVERIFY(simulator);
+    auto client =
+        startClient(QStringLiteral("tavo-ne"), ports.tcp, {QStringLiteral("--duration=40")});
+    QTRY_VERIFY_WITH_TIMEOUT(client->has(QStringLiteral("VALUE \\S+ E1_0001 ")), 10000);
+
+    // A hung agent: the connection stays, nothing answers.
+    const auto pid = simulator->process.processId();
+    ::kill(pid, SIGSTOP);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        client->has(QStringLiteral("SILENT 127\\.0\\.0\\.1 answered nothing for [3-9] s$")), 10000);
+    ::kill(pid, SIGCONT);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        client->has(QStringLiteral("ANSWERING 127\\.0\\.0\\.1 again after [3-9] s$")), 10000);
+    QVERIFY(!client->has(QStringLiteral("DISCONNECTED")));
+}
+
+void TstEndToEnd::hostGraphChangesAreSavedOrTheOperatorIsTold_data()
+{
+    QTest::addColumn<bool>("writable");
+    QTest::newRow("saved") << true;
+    QTest::newRow("cannot be written") << false;
+}
+
+void TstEndToEnd::hostGraphChangesAreSavedOrTheOperatorIsTold()
+{
+    QFETCH(bool, writable);
+    Ports ports;
+    auto simulator = startSimulator(ports);
+    QVERIFY(simulator);
+
+    // Root may write anywhere: a file where the settings folder should be
+    // is what stops even root.
+    const QString config = m_dir->filePath(QStringLiteral("graph-config"));
+    QDir().mkpath(config);
+    if (!writable) {
+        QFile blocker(config + QStringLiteral("/tavo-client"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    const QStringList common = {QStringLiteral("--resdir=" TAVO_DEMO_DIR),
+                                QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR),
+                                QStringLiteral("--duration=3")};
+    {
+        Program client(
+            QStringLiteral(TAVO_CLIENT_BIN),
+            common + QStringList(QStringLiteral("--add-host=127.0.0.1:%1:tavo-ne").arg(ports.tcp)),
+            config);
+        QVERIFY(client.process.waitForFinished(20000));
+        QVERIFY(client.has(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")));
+        const bool told = client.err.contains(
+            QStringLiteral("the changes to the host graph were not saved to %1/tavo-client/")
+                .arg(config));
+        QCOMPARE(told, !writable);
+    }
+    if (!writable)
+        return;
+    // The saved graph alone brings the host back.
+    Program again(QStringLiteral(TAVO_CLIENT_BIN), common, config);
+    QVERIFY(again.process.waitForFinished(20000));
+    QVERIFY(again.has(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")));
+    QVERIFY(!again.err.contains(QLatin1String("not saved")));
 }
 
 QTEST_GUILESS_MAIN(TstEndToEnd)

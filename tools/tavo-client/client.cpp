@@ -7,6 +7,7 @@
 #include "devices/device_db.h"
 #include "devices/paramlist.h"
 #include "foundation/app_shared.h"
+#include "foundation/safe_text.h"
 #include "hostgraph/host_graph.h"
 #include "templates/action_box.h"
 #include "templates/sax_template_parser.h"
@@ -53,6 +54,15 @@ bool ClientOptions::parse(const QStringList& arguments, QString* error)
             templateDevice = value;
         } else if (valueOf(argument, "--profile=", value)) {
             profileFile = value;
+        } else if (valueOf(argument, "--add-host=", value)) {
+            const QStringList parts = value.split(QLatin1Char(':'));
+            int port = 0;
+            ok = parts.size() == 3 && !parts.at(0).isEmpty() && !parts.at(2).isEmpty();
+            if (ok)
+                port = parts.at(1).toInt(&ok);
+            ok = ok && port > 0 && port <= 65535;
+            if (ok)
+                addHosts.append({parts.at(0), quint16(port), parts.at(2)});
         } else if (valueOf(argument, "--user=", value)) {
             user = value;
         } else if (argument == QLatin1String("--board")) {
@@ -77,13 +87,16 @@ Client::Client(const ClientOptions& options, QObject* parent)
     , m_options(options)
 {
     connect(&m_writeTimer, &QTimer::timeout, this, &Client::applyWrites);
+    connect(&m_silenceTimer, &QTimer::timeout, this, &Client::checkSilence);
 }
 
+// Lines carry device names and values from hosts: one event stays one line
+// and cannot steer the terminal.
 void Client::print(const QString& line)
 {
     std::printf("%s %s\n",
                 qPrintable(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
-                qPrintable(line));
+                qPrintable(utils::escapeControlCharacters(line)));
     std::fflush(stdout);
 }
 
@@ -105,6 +118,7 @@ void Client::start()
     }
     if (!m_options.writes.isEmpty())
         m_writeTimer.start(250);
+    m_silenceTimer.start(500);
     if (m_options.durationSec > 0)
         QTimer::singleShot(m_options.durationSec * 1000, qApp, [] { QCoreApplication::exit(0); });
     QTimer::singleShot(m_options.connectTimeoutSec * 1000, this, [this] {
@@ -121,6 +135,10 @@ void Client::start()
 
 void Client::watch(Engine* engine)
 {
+    connect(engine, &QObject::destroyed, this, [this, engine] {
+        m_hearing.remove(engine);
+        m_everConnected.remove(engine);
+    });
     DeviceDb* db = engine->deviceDb();
     connect(db, &DeviceDb::signalDeviceAppended, this,
             [this, db](const QString& className, int tag, int baseTag) {
@@ -138,6 +156,8 @@ void Client::watch(Engine* engine)
     });
     connect(engine, &Engine::signalSocketConnected, this, [this, engine](int) {
         m_everConnected.insert(engine);
+        m_hearing[engine] = Hearing();
+        m_hearing[engine].since.start();
         print(QStringLiteral("CONNECTED %1").arg(hostOf(engine)));
         // Templates and profiles go once the hosts have announced their
         // devices.
@@ -153,6 +173,7 @@ void Client::watch(Engine* engine)
         }
     });
     connect(engine, &Engine::signalSocketDisconnected, this, [this, engine](int) {
+        m_hearing.remove(engine);
         print(QStringLiteral("DISCONNECTED %1").arg(hostOf(engine)));
         if (m_options.reconnect)
             QTimer::singleShot(2000, engine, [engine] { engine->connectToHost(); });
@@ -192,6 +213,10 @@ void Client::paramRead(const ParamCore* pcore)
     if (!device || !pcore)
         return;
     const auto* param = static_cast<const Param*>(pcore);
+    // Virtual parameters are computed here, also while the host is mute.
+    if (!param->isVirtual)
+        heardFrom(qobject_cast<const Engine*>(device->parent() ? device->parent()->parent()
+                                                               : nullptr));
     QString text;
     pcore->getReadValuePresentation(nullptr, &text, nullptr);
     // Hosts often carry devices of the same names.
@@ -203,6 +228,33 @@ void Client::paramRead(const ParamCore* pcore)
     m_lastText.insert(key, text);
     print(QStringLiteral("VALUE %1 %2 %3 = %4")
               .arg(hostOf(device), device->DbEntity::name, param->DbEntity::name, text));
+}
+
+void Client::heardFrom(const Engine* engine)
+{
+    auto hearing = m_hearing.find(engine);
+    if (hearing == m_hearing.end())
+        return;
+    if (hearing->silent) {
+        hearing->silent = false;
+        print(QStringLiteral("ANSWERING %1 again after %2 s")
+                  .arg(hostOf(engine))
+                  .arg(hearing->since.elapsed() / 1000));
+    }
+    hearing->since.restart();
+}
+
+void Client::checkSilence()
+{
+    const qint64 limitMs = 3 * qint64(m_options.periodSec) * 1000;
+    for (auto it = m_hearing.begin(); it != m_hearing.end(); ++it) {
+        if (it->silent || it->since.elapsed() < limitMs)
+            continue;
+        it->silent = true;
+        print(QStringLiteral("SILENT %1 answered nothing for %2 s")
+                  .arg(hostOf(it.key()))
+                  .arg(it->since.elapsed() / 1000));
+    }
 }
 
 void Client::applyWrites()

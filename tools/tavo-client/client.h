@@ -2,6 +2,7 @@
 
 #include "alarms/alarm_notifier.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -36,6 +37,13 @@ struct ClientOptions
     QString profileFile;
     QString user;
     bool board = false;
+    struct NewHost
+    {
+        QString url;
+        quint16 port;
+        QString hostType;
+    };
+    QList<NewHost> addHosts; // into the user's host graph, saved on exit
 
     /// False with @p error for a malformed option.
     bool parse(const QStringList& arguments, QString* error);
@@ -73,11 +81,22 @@ private:
     void runTemplate();
     void runProfile();
     QString hostOf(const QObject* deviceOrDb) const;
+    void heardFrom(const Engine* engine);
+    void checkSilence();
     static void print(const QString& line);
 
     ClientOptions m_options;
     QHash<QString, QString> m_lastText;
     QSet<Engine*> m_everConnected;
     QTimer m_writeTimer;
+    // A connected host that answers nothing is shown long before the
+    // engine's own watchdog lets it go.
+    struct Hearing
+    {
+        QElapsedTimer since;
+        bool silent = false;
+    };
+    QHash<const Engine*, Hearing> m_hearing;
+    QTimer m_silenceTimer;
     bool m_filesStarted = false;
 };

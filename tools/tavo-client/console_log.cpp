@@ -1,5 +1,7 @@
 #include "console_log.h"
 
+#include "foundation/safe_text.h"
+
 #include <QDateTime>
 
 #include <cstdio>
@@ -22,11 +24,13 @@ ConsoleLog::ConsoleLog(bool debug, const QStringList& wanted, QObject* parent)
     }
 }
 
+// Log texts carry what hosts and files said: one entry stays one line and
+// cannot steer the terminal.
 void ConsoleLog::write(const char* sink, const QString& text)
 {
     std::fprintf(stderr, "%s %-7s %s\n",
                  qPrintable(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))), sink,
-                 qPrintable(text));
+                 qPrintable(utils::escapeControlCharacters(text)));
     std::fflush(stderr);
 }
 

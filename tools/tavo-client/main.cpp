@@ -24,9 +24,6 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
-#include <QXmlInputSource>
-#include <QXmlSimpleReader>
-
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -55,6 +52,8 @@ const char* const clientHelp =
     "  --user=<name>                 = Act as a user of the users file; writes, templates\n"
     "                                  and profiles need the capability 'write'\n"
     "  --board                       = Print the observed board's reports\n"
+    "  --add-host=<url>:<port>:<type> = Add a host to the user's host graph, saved on\n"
+    "                                  exit (repeatable)\n"
     "  --lang=ru, --lang=en          = The kernel's messages in Russian or English\n"
     "                                  (default: Russian for a Russian locale)\n";
 
@@ -114,42 +113,37 @@ int main(int argc, char** argv)
     // 5. The host graph: the user's, or the one host of the command line.
     HostGraph hostGraph(nullptr);
     share::hostGraph = &hostGraph;
-    if (share::isSingleMode) {
-        const HostType* type = hostTypeDb.findHostType(share::hostType);
+    // A host's protocol is the one given, else its host type's.
+    auto createHost = [&](const QString& url, int port, const QString& typeName) {
+        const HostType* type = hostTypeDb.findHostType(typeName);
         QString protocol = options.protocol;
         if (protocol.isEmpty())
             protocol =
                 type && !type->protocolName.isEmpty() ? type->protocolName : QStringLiteral("tavo");
-        const int port =
-            share::hostPort > 0 ? share::hostPort : protocols.getDefaultProtocolPort(protocol);
-        if (!hostGraph.createNodeAttr(-1, share::hostType, protocol, share::hostUrl, quint16(port),
-                                      0, share::hostUrl)) {
-            std::fprintf(stderr, "tavo-client: the host %s cannot be created (protocol '%s')\n",
-                         qPrintable(share::hostUrl), qPrintable(protocol));
-            return 3;
+        if (port <= 0)
+            port = protocols.getDefaultProtocolPort(protocol);
+        if (hostGraph.createNodeAttr(-1, typeName, protocol, url, quint16(port), 0, url))
+            return true;
+        std::fprintf(stderr, "tavo-client: the host %s cannot be created (protocol '%s')\n",
+                     qPrintable(url), qPrintable(protocol));
+        return false;
+    };
+    if (share::isSingleMode && !createHost(share::hostUrl, share::hostPort, share::hostType))
+        return 3;
+    if (!share::isSingleMode) {
+        for (const ClientOptions::NewHost& host : qAsConst(options.addHosts)) {
+            if (!createHost(host.url, host.port, host.hostType))
+                return 3;
         }
     }
 
     // 6. The alarm monitor, watching the engines that exist now, the observed
     // board and the users.
     UserCapabilities users;
-    // The users file is read with the event-driven reader its parser is for.
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
     const QString usersFile =
         QStringLiteral("%1/%2").arg(share::m_sXmlUserListPath, share::m_sXmlUserListFile);
-    if (QFile::exists(usersFile)) {
-        QFile file(usersFile);
-        if (file.open(QIODevice::ReadOnly)) {
-            SaxUserListParser parser(usersFile, &users);
-            QXmlSimpleReader reader;
-            reader.setContentHandler(&parser);
-            reader.setErrorHandler(&parser);
-            QXmlInputSource source(&file);
-            reader.parse(&source);
-        }
-    }
-    QT_WARNING_POP
+    if (QFile::exists(usersFile))
+        SaxUserListParser::readFile(usersFile, &users);
     const QString user = options.user.isEmpty() ? share::userType : options.user;
     if (!user.isEmpty()) {
         if (!users.setCurrentUser(user)) {
@@ -192,6 +186,11 @@ int main(int argc, char** argv)
     client.start();
     const int code = app.exec();
     hostGraph.checkSave();
+    // The save's own error went to the log; the operator must also learn
+    // that the changes are gone and where they should have been.
+    if (!share::isSingleMode && hostGraph.modified)
+        std::fprintf(stderr, "tavo-client: the changes to the host graph were not saved to %s\n",
+                     qPrintable(HostGraph::userFilePath()));
     // What the teardown would still log has nowhere to go once the log is
     // destroyed.
     share::boardController = nullptr;
