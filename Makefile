@@ -34,6 +34,8 @@ check-sanitize: deps
 
 # libFuzzer on the tavo protocol's decoder, with ASan and UBSan, for
 # FUZZ_SECONDS (60); needs clang, which install-deps adds for this target.
+# Seeded with the recorded exchanges of tests/plugins/corpus; what it finds
+# goes to the first directory, the build's.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -43,7 +45,7 @@ fuzz:
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_tavo_decoder
 	mkdir -p $(FUZZ_DIR)/corpus
 	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/plugins/fuzz_tavo_decoder $(FUZZ_DIR)/corpus \
-		-max_total_time=$(FUZZ_SECONDS) -max_len=8192
+		tests/plugins/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=8192
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true

@@ -21,6 +21,18 @@
 
 namespace {
 
+// Unsent answers a TCP client may have before its further requests wait.
+constexpr qint64 kBacklogLimit = 1024 * 1024;
+// Unsent lines that go out unasked (devices appearing or disappearing) beyond
+// which a client that never reads is disconnected.
+constexpr qint64 kDropLimit = 4 * kBacklogLimit;
+// Buffered input of a TCP client; a longer line is dropped.
+constexpr qint64 kInputLimit = 64 * 1024;
+// Answers to one UDP datagram.
+constexpr int kDatagramAnswerLimit = 64 * 1024;
+// A UDP peer is sent unasked lines this long after its last datagram.
+constexpr qint64 kUdpPeerLifetime = 120000;
+
 QByteArray hex(const QByteArray& bytes)
 {
     return bytes.isEmpty() ? QByteArray("-") : bytes.toHex();
@@ -51,6 +63,13 @@ public:
     quint16 udpPort() const { return m_udp.localPort(); }
 
 private:
+    struct Client
+    {
+        bool stalled = false; // its requests wait until it reads
+        bool skipping = false; // in an overlong line, dropped to its end
+        bool dropped = false; // disconnected on the next turn of the event loop
+    };
+
     struct UdpPeer
     {
         QHostAddress address;
@@ -63,29 +82,73 @@ private:
     void accept()
     {
         while (QTcpSocket* client = m_tcp.nextPendingConnection()) {
-            m_clients.append(client);
+            m_clients.insert(client, Client());
+            // Unread input stays in the kernel once this much is buffered, so
+            // a client that floods us is slowed down by TCP itself.
+            client->setReadBufferSize(kInputLimit);
             std::printf("tavo-nesim: tcp client connected\n");
             std::fflush(stdout);
-            connect(client, &QTcpSocket::readyRead, this, [this, client] {
-                m_buffers[client] += client->readAll();
-                QByteArray& buffer = m_buffers[client];
-                int end;
-                QByteArray answer;
-                while ((end = buffer.indexOf('\n')) >= 0) {
-                    answer += handle(buffer.left(end).trimmed());
-                    buffer.remove(0, end + 1);
-                }
-                if (buffer.size() > 65536)
-                    buffer.clear();
-                if (!answer.isEmpty())
-                    client->write(answer);
-            });
+            connect(client, &QTcpSocket::readyRead, this, [this, client] { serve(client); });
+            connect(client, &QTcpSocket::bytesWritten, this, [this, client] { drained(client); });
             connect(client, &QTcpSocket::disconnected, this, [this, client] {
-                m_clients.removeOne(client);
-                m_buffers.remove(client);
+                m_clients.remove(client);
                 client->deleteLater();
             });
         }
+    }
+
+    // Answers the client's complete lines in order, as long as it reads
+    // them: past kBacklogLimit of unsent answers its remaining requests wait
+    // (and, once our input buffer is full, so does the client's sending)
+    // until it has read half of them.
+    void serve(QTcpSocket* client)
+    {
+        const auto it = m_clients.find(client);
+        if (it == m_clients.end() || it->stalled || it->dropped)
+            return;
+        Client& state = *it;
+        while (client->canReadLine()) {
+            // What the kernel takes now is no backlog: a client that asks
+            // for a lot at once but reads is not held back.
+            if (client->bytesToWrite() >= kBacklogLimit) {
+                client->flush();
+                if (client->state() != QAbstractSocket::ConnectedState)
+                    return; // a failed write closed it: state is gone
+            }
+            if (client->bytesToWrite() >= kBacklogLimit) {
+                state.stalled = true;
+                std::printf("tavo-nesim: tcp client stopped reading; its requests wait until it "
+                            "has read %lld bytes\n",
+                            static_cast<long long>(client->bytesToWrite() - kBacklogLimit / 2));
+                std::fflush(stdout);
+                return;
+            }
+            const QByteArray line = client->readLine();
+            if (state.skipping) {
+                state.skipping = false; // the end of an overlong line
+                continue;
+            }
+            const QByteArray answer = handle(line.trimmed());
+            if (!answer.isEmpty())
+                client->write(answer);
+        }
+        // A line that fills the whole input buffer is no request: dropped up
+        // to its end, as a reader that never finds the end would stall.
+        if (client->bytesAvailable() >= kInputLimit) {
+            client->readAll();
+            state.skipping = true;
+        }
+    }
+
+    void drained(QTcpSocket* client)
+    {
+        const auto it = m_clients.find(client);
+        if (it == m_clients.end() || !it->stalled || client->bytesToWrite() > kBacklogLimit / 2)
+            return;
+        it->stalled = false;
+        std::printf("tavo-nesim: tcp client reads again\n");
+        std::fflush(stdout);
+        serve(client);
     }
 
     void readDatagrams()
@@ -97,8 +160,13 @@ private:
             m_udp.readDatagram(datagram.data(), datagram.size(), &address, &port);
             const QString key = QStringLiteral("%1:%2").arg(address.toString()).arg(port);
             m_peers[key] = {address, port, m_clock.elapsed()};
+            // Nothing holds a UDP peer back: the answers to one datagram are
+            // capped, and the requests beyond the cap are dropped like any
+            // lost datagram.
             QByteArray answer;
             for (const QByteArray& line : datagram.split('\n')) {
+                if (answer.size() >= kDatagramAnswerLimit)
+                    break;
                 if (!line.trimmed().isEmpty())
                     answer += handle(line.trimmed());
             }
@@ -128,12 +196,30 @@ private:
 
     void broadcast(const QByteArray& text)
     {
-        for (QTcpSocket* client : qAsConst(m_clients))
+        // Unasked lines are never held back, as the client's view of the
+        // devices would go wrong; a client that reads nothing at all for
+        // long enough is dropped instead.
+        for (auto it = m_clients.begin(); it != m_clients.end(); ++it) {
+            QTcpSocket* client = it.key();
             client->write(text);
+            if (client->bytesToWrite() > kDropLimit && !it->dropped) {
+                it->dropped = true;
+                std::printf("tavo-nesim: tcp client dropped; it left %lld bytes unread\n",
+                            static_cast<long long>(client->bytesToWrite()));
+                std::fflush(stdout);
+                // Later: this may be the answer to one of that client's own
+                // requests.
+                QTimer::singleShot(0, client, &QTcpSocket::abort);
+            }
+        }
         const qint64 now = m_clock.elapsed();
-        for (const UdpPeer& peer : qAsConst(m_peers)) {
-            if (now - peer.lastSeen < 120000)
-                sendDatagrams(peer.address, peer.port, text);
+        for (auto it = m_peers.begin(); it != m_peers.end();) {
+            if (now - it->lastSeen >= kUdpPeerLifetime) {
+                it = m_peers.erase(it);
+                continue;
+            }
+            sendDatagrams(it->address, it->port, text);
+            ++it;
         }
     }
 
@@ -320,8 +406,7 @@ private:
     QTcpServer m_tcp;
     QUdpSocket m_udp;
     QTimer m_presence;
-    QList<QTcpSocket*> m_clients;
-    QHash<QTcpSocket*, QByteArray> m_buffers;
+    QHash<QTcpSocket*, Client> m_clients;
     QHash<QString, UdpPeer> m_peers;
 };
 
