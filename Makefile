@@ -6,7 +6,7 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo check-sanitize fuzz bench format clean
+.PHONY: all deps configure build test demo package check-sanitize fuzz bench format clean
 
 all: build
 
@@ -24,6 +24,10 @@ test: build
 
 demo: build
 	BUILD_DIR=$(BUILD_DIR) ./scripts/demo
+
+# Debian packages (runtime and development) from CPack, left in $(BUILD_DIR).
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 # AddressSanitizer and UndefinedBehaviorSanitizer build in a directory of its own.
 check-sanitize: deps

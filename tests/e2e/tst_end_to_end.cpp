@@ -1,4 +1,4 @@
-// tavo-client against tavo-nesim, each in its own process, over TCP and UDP
+// tavo-console against tavo-nesim, each in its own process, over TCP and UDP
 // on the loopback: what an operator sees on the client's stdout.
 
 #include <QDir>
@@ -136,7 +136,7 @@ std::unique_ptr<Program> TstEndToEnd::startClient(const QString& type, quint16 p
                                                   const QStringList& extra)
 {
     return std::make_unique<Program>(
-        QStringLiteral(TAVO_CLIENT_BIN),
+        QStringLiteral(TAVO_CONSOLE_BIN),
         QStringList {QStringLiteral("--resdir=" TAVO_DEMO_DIR),
                      QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR), QStringLiteral("-s"),
                      QStringLiteral("127.0.0.1"), QStringLiteral("-pt"), QString::number(port),
@@ -246,7 +246,7 @@ void TstEndToEnd::templateAndProfileRunOnEveryHostOfTheGraph()
     graph.close();
 
     auto client = std::make_unique<Program>(
-        QStringLiteral(TAVO_CLIENT_BIN),
+        QStringLiteral(TAVO_CONSOLE_BIN),
         QStringList {QStringLiteral("--resdir=" TAVO_DEMO_DIR),
                      QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR), QStringLiteral("--period=1"),
                      QStringLiteral("--duration=20"),
@@ -350,7 +350,7 @@ void TstEndToEnd::hostGraphChangesAreSavedOrTheOperatorIsTold()
                                 QStringLiteral("--duration=3")};
     {
         Program client(
-            QStringLiteral(TAVO_CLIENT_BIN),
+            QStringLiteral(TAVO_CONSOLE_BIN),
             common + QStringList(QStringLiteral("--add-host=127.0.0.1:%1:tavo-ne").arg(ports.tcp)),
             config);
         QVERIFY(client.process.waitForFinished(20000));
@@ -363,7 +363,7 @@ void TstEndToEnd::hostGraphChangesAreSavedOrTheOperatorIsTold()
     if (!writable)
         return;
     // The saved graph alone brings the host back.
-    Program again(QStringLiteral(TAVO_CLIENT_BIN), common, config);
+    Program again(QStringLiteral(TAVO_CONSOLE_BIN), common, config);
     QVERIFY(again.process.waitForFinished(20000));
     QVERIFY(again.has(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")));
     QVERIFY(!again.err.contains(QLatin1String("not saved")));

@@ -215,8 +215,8 @@ void Client::paramRead(const ParamCore* pcore)
     const auto* param = static_cast<const Param*>(pcore);
     // Virtual parameters are computed here, also while the host is mute.
     if (!param->isVirtual)
-        heardFrom(qobject_cast<const Engine*>(device->parent() ? device->parent()->parent()
-                                                               : nullptr));
+        heardFrom(
+            qobject_cast<const Engine*>(device->parent() ? device->parent()->parent() : nullptr));
     QString text;
     pcore->getReadValuePresentation(nullptr, &text, nullptr);
     // Hosts often carry devices of the same names.

@@ -50,7 +50,7 @@ struct ClientOptions
 };
 
 /**
- * What tavo-client does once the kernel is up: connects the hosts,
+ * What tavo-console does once the kernel is up: connects the hosts,
  * subscribes every parameter of every device they announce, and prints one
  * line per value change, alarm state change and reaction on stdout.
  */

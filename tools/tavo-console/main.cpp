@@ -1,14 +1,13 @@
-// tavo-client: the console client of the kernel. Starts the kernel in the
+// tavo-console: the console client of the kernel. Starts the kernel in the
 // order its objects depend on each other, then watches the hosts.
 
 #include "client.h"
 #include "console_log.h"
+#include "kernel_startup.h"
 
 #include "alarms/alarmmonitor.h"
 #include "alarms/eventmonitor.h"
 #include "board/boardcontroller.h"
-#include "classes/class_db.h"
-#include "connections/engine_box.h"
 #include "connections/protocol_manager.h"
 #include "devices/paramlist.h"
 #include "foundation/app_shared.h"
@@ -20,7 +19,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
-#include <QScriptEngine>
 #include <QSocketNotifier>
 #include <QTranslator>
 
@@ -39,7 +37,7 @@ void onSignal(int)
 }
 
 const char* const clientHelp =
-    "\ntavo-client options:\n"
+    "\ntavo-console options:\n"
     "  --period=<s>                  = Read every parameter every s seconds (2)\n"
     "  --duration=<s>                = Stop after s seconds (default: at Ctrl-C)\n"
     "  --protocol=<name>             = Protocol of the -s host (default: its host type's)\n"
@@ -62,7 +60,7 @@ const char* const clientHelp =
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tavo-client"));
+    QCoreApplication::setApplicationName(QStringLiteral("tavo-console"));
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help")))
         std::printf("%s", clientHelp);
@@ -76,43 +74,28 @@ int main(int argc, char** argv)
         QCoreApplication::installTranslator(&translator);
 
     // 1. The command line and the resource paths.
-    share::command_line_options();
-    share::global_init();
+    KernelStartup::initPaths();
     ClientOptions options;
     QString error;
     if (!options.parse(arguments, &error)) {
-        std::fprintf(stderr, "tavo-client: %s\n%s", qPrintable(error), clientHelp);
+        std::fprintf(stderr, "tavo-console: %s\n%s", qPrintable(error), clientHelp);
         return 2;
     }
     share::isSingleMode = !share::hostUrl.isEmpty();
 
-    // 2. The log and the script engine, before anything that logs or runs
-    // scripts.
+    // 2. The log, before anything that logs.
     // Socket errors (refused, unreachable, reset) are debug traces of the
     // engine; an operator at a console must see them, so that group is on.
     ConsoleLog log(share::isDebugMode,
                    QStringList(options.debugGroups)
                        << QCoreApplication::translate("Engine", "Engine Socket"));
-    share::pLog = &log;
-    QScriptEngine scriptEngine;
-    share::scriptEngine = &scriptEngine;
 
-    // 3. Classes and host types.
-    ClassDb classDb(nullptr);
-    share::classDb = &classDb;
-    HostTypeDb hostTypeDb(nullptr);
-    share::hostTypeDb = &hostTypeDb;
-
-    // 4. Protocols and the engine registry.
-    ProtocolManager protocols(nullptr);
-    protocols.loadPlugins(share::protocolsPath);
-    share::protocolManager = &protocols;
-    EngineBox engineBox;
-    share::engineBox = &engineBox;
-
-    // 5. The host graph: the user's, or the one host of the command line.
-    HostGraph hostGraph(nullptr);
-    share::hostGraph = &hostGraph;
+    // 3. to 5. Classes, host types, protocols, engines and the host graph:
+    // the user's, or the one host of the command line.
+    KernelStartup kernel(&log);
+    HostGraph& hostGraph = *kernel.hostGraph;
+    HostTypeDb& hostTypeDb = *kernel.hostTypeDb;
+    ProtocolManager& protocols = *kernel.protocols;
     // A host's protocol is the one given, else its host type's.
     auto createHost = [&](const QString& url, int port, const QString& typeName) {
         const HostType* type = hostTypeDb.findHostType(typeName);
@@ -124,7 +107,7 @@ int main(int argc, char** argv)
             port = protocols.getDefaultProtocolPort(protocol);
         if (hostGraph.createNodeAttr(-1, typeName, protocol, url, quint16(port), 0, url))
             return true;
-        std::fprintf(stderr, "tavo-client: the host %s cannot be created (protocol '%s')\n",
+        std::fprintf(stderr, "tavo-console: the host %s cannot be created (protocol '%s')\n",
                      qPrintable(url), qPrintable(protocol));
         return false;
     };
@@ -147,7 +130,7 @@ int main(int argc, char** argv)
     const QString user = options.user.isEmpty() ? share::userType : options.user;
     if (!user.isEmpty()) {
         if (!users.setCurrentUser(user)) {
-            std::fprintf(stderr, "tavo-client: '%s' is not a user of %s\n", qPrintable(user),
+            std::fprintf(stderr, "tavo-console: '%s' is not a user of %s\n", qPrintable(user),
                          qPrintable(usersFile));
             return 4;
         }
@@ -155,7 +138,7 @@ int main(int argc, char** argv)
             !options.profileFile.isEmpty();
         if (changes && !users.checkForCapability(QStringLiteral("write"))) {
             std::fprintf(stderr,
-                         "tavo-client: user '%s' may not write (needs the capability 'write')\n",
+                         "tavo-console: user '%s' may not write (needs the capability 'write')\n",
                          qPrintable(user));
             return 4;
         }
@@ -185,15 +168,12 @@ int main(int argc, char** argv)
 
     client.start();
     const int code = app.exec();
-    hostGraph.checkSave();
     // The save's own error went to the log; the operator must also learn
     // that the changes are gone and where they should have been.
-    if (!share::isSingleMode && hostGraph.modified)
-        std::fprintf(stderr, "tavo-client: the changes to the host graph were not saved to %s\n",
-                     qPrintable(HostGraph::userFilePath()));
-    // What the teardown would still log has nowhere to go once the log is
-    // destroyed.
+    QString triedPath;
+    if (!kernel.saveHostGraph(&triedPath))
+        std::fprintf(stderr, "tavo-console: the changes to the host graph were not saved to %s\n",
+                     qPrintable(triedPath));
     share::boardController = nullptr;
-    share::pLog = nullptr;
     return code;
 }

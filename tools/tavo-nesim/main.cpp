@@ -3,6 +3,8 @@
 
 #include "scenario.h"
 
+#include "kernel_startup.h"
+
 #include "classes/class_db.h"
 #include "foundation/app_shared.h"
 
@@ -442,15 +444,23 @@ int main(int argc, char** argv)
     parser.addOptions({classes, scenarioFile, tcpPort, udpPort, password, seed, portFile});
     parser.process(app);
 
+    // Installed, the simulator serves the shipped demo equipment unless told
+    // otherwise.
+    const QString shipped = KernelStartup::installedResourceDir();
+    auto valueOr = [&](const QCommandLineOption& option, const QString& installed) {
+        return parser.isSet(option) || shipped.isEmpty() ? parser.value(option)
+                                                         : shipped + installed;
+    };
+
     QScriptEngine engine;
     share::scriptEngine = &engine;
-    share::xmlClassesPath = parser.value(classes);
+    share::xmlClassesPath = valueOr(classes, QStringLiteral("/xml_classes"));
     ClassDb classDb(nullptr);
     share::classDb = &classDb;
 
     Scenario scenario;
     QString error;
-    if (!scenario.load(parser.value(scenarioFile), &error)) {
+    if (!scenario.load(valueOr(scenarioFile, QStringLiteral("/scenario.txt")), &error)) {
         std::fprintf(stderr, "tavo-nesim: %s\n", qPrintable(error));
         return 2;
     }

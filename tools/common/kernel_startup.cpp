@@ -1,0 +1,120 @@
+#include "kernel_startup.h"
+
+#include "classes/class_db.h"
+#include "connections/engine_box.h"
+#include "connections/protocol_manager.h"
+#include "foundation/app_shared.h"
+#include "hostgraph/host_graph.h"
+#include "hosttypes/host_type_db.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+QString existingDir(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isDir() ? info.canonicalFilePath() : QString();
+}
+
+QString installedDir(const char* relative)
+{
+    return existingDir(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                       QLatin1String(relative));
+}
+
+} // namespace
+
+void KernelStartup::initPaths()
+{
+    share::command_line_options();
+    // Without --resdir or --plugdir the kernel looks beside the program,
+    // where an installed program has neither.
+    const QString appDir = QCoreApplication::applicationDirPath();
+    if (share::resourcesPath == appDir) {
+        const QString installed = installedResourceDir();
+        if (!installed.isEmpty())
+            share::resourcesPath = installed;
+    }
+    if (share::pluginsPath == appDir) {
+        const QString installed = installedDir(TAVO_BIN_TO_PLUGINS);
+        if (!installed.isEmpty())
+            share::pluginsPath = installed;
+    }
+    share::global_init();
+}
+
+QString KernelStartup::installedResourceDir()
+{
+    return installedDir(TAVO_BIN_TO_RESOURCES);
+}
+
+QString KernelStartup::userResourceDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/tavo-client");
+}
+
+KernelStartup::KernelStartup(AbstractLog* log)
+{
+    share::pLog = log;
+    share::scriptEngine = &scriptEngine;
+
+    // The first class of a name is kept: the user's are read first.
+    const QString shippedClasses = share::xmlClassesPath;
+    const QString userClasses = existingDir(userResourceDir() + QStringLiteral("/xml_classes"));
+    if (!userClasses.isEmpty())
+        share::xmlClassesPath = userClasses;
+    classDb = std::make_unique<ClassDb>(nullptr);
+    if (!userClasses.isEmpty()) {
+        share::xmlClassesPath = shippedClasses;
+        classDb->loadDir(shippedClasses);
+    }
+    share::classDb = classDb.get();
+
+    // The last host type of a name is kept: the user's are read last.
+    hostTypeDb = std::make_unique<HostTypeDb>(nullptr);
+    const QString userTypes = existingDir(userResourceDir() + QStringLiteral("/xml_nodetypes"));
+    if (!userTypes.isEmpty())
+        hostTypeDb->loadDir(userTypes);
+    share::hostTypeDb = hostTypeDb.get();
+
+    protocols = std::make_unique<ProtocolManager>(nullptr);
+    protocols->loadPlugins(share::protocolsPath);
+    share::protocolManager = protocols.get();
+    engineBox = std::make_unique<EngineBox>();
+    share::engineBox = engineBox.get();
+
+    hostGraph = std::make_unique<HostGraph>(nullptr);
+    share::hostGraph = hostGraph.get();
+}
+
+KernelStartup::~KernelStartup()
+{
+    // Engines refer to their hosts: the registry goes before the graph.
+    engineBox.reset();
+    share::engineBox = nullptr;
+    hostGraph.reset();
+    share::hostGraph = nullptr;
+    share::protocolManager = nullptr;
+    protocols.reset();
+    share::hostTypeDb = nullptr;
+    hostTypeDb.reset();
+    share::classDb = nullptr;
+    classDb.reset();
+    share::scriptEngine = nullptr;
+    share::pLog = nullptr;
+}
+
+bool KernelStartup::saveHostGraph(QString* triedPath)
+{
+    hostGraph->checkSave();
+    if (share::isSingleMode || !hostGraph->modified)
+        return true;
+    if (triedPath)
+        *triedPath = HostGraph::userFilePath();
+    return false;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QScriptEngine>
+#include <QString>
+
+#include <memory>
+
+class AbstractLog;
+class ClassDb;
+class EngineBox;
+class HostGraph;
+class HostTypeDb;
+class ProtocolManager;
+
+/**
+ * The kernel's start-up shared by the programs: the paths, then the central
+ * objects in the order they rely on each other, each published through the
+ * share globals for its lifetime.
+ *
+ * Resources are looked up, in this order: --resdir and --plugdir when given;
+ * otherwise, for an installed program, the installed set found from the
+ * program's own location; otherwise the program's folder. Class files and
+ * host types in the user's own resource folder (userResourceDir()) come on
+ * top of those: a class or host type there wins over one of the same name.
+ */
+class KernelStartup
+{
+public:
+    /// The command line and every resource path. First of all, before the
+    /// log: the options may end the process with the usage text.
+    static void initPaths();
+    /// The shipped resource set of an installed program; empty when the
+    /// program runs from a build tree.
+    static QString installedResourceDir();
+    /// Class files ("xml_classes") and host types ("xml_nodetypes") of the
+    /// user, without root: the platform's per-user data folder "tavo-client".
+    static QString userResourceDir();
+
+    /// Publishes @p log and a script engine, loads classes and host types,
+    /// the protocol plug-ins, the engine registry and the host graph (empty
+    /// in single-host mode).
+    explicit KernelStartup(AbstractLog* log);
+    /// Unpublishes everything, the log last, so that the teardown logs into
+    /// nothing rather than into a destroyed log.
+    ~KernelStartup();
+    KernelStartup(const KernelStartup&) = delete;
+    KernelStartup& operator=(const KernelStartup&) = delete;
+
+    /// Writes the host graph when it has changed. False when the changes
+    /// could not be written, with the path tried in @p triedPath.
+    bool saveHostGraph(QString* triedPath);
+
+    QScriptEngine scriptEngine;
+    std::unique_ptr<ClassDb> classDb;
+    std::unique_ptr<HostTypeDb> hostTypeDb;
+    std::unique_ptr<ProtocolManager> protocols;
+    std::unique_ptr<EngineBox> engineBox;
+    std::unique_ptr<HostGraph> hostGraph;
+};
