@@ -63,6 +63,11 @@ bool ClientOptions::parse(const QStringList& arguments, QString* error)
             ok = ok && port > 0 && port <= 65535;
             if (ok)
                 addHosts.append({parts.at(0), quint16(port), parts.at(2)});
+        } else if (valueOf(argument, "--var=", value)) {
+            const int equals = value.indexOf(QLatin1Char('='));
+            ok = equals > 0;
+            if (ok)
+                vars.insert(value.left(equals), value.mid(equals + 1));
         } else if (valueOf(argument, "--user=", value)) {
             user = value;
         } else if (argument == QLatin1String("--board")) {

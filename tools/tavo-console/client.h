@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -44,6 +45,7 @@ struct ClientOptions
         QString hostType;
     };
     QList<NewHost> addHosts; // into the user's host graph, saved on exit
+    QMap<QString, QString> vars; // the protocol's variables of the hosts created here
 
     /// False with @p error for a malformed option.
     bool parse(const QStringList& arguments, QString* error);

@@ -52,6 +52,8 @@ const char* const clientHelp =
     "  --board                       = Print the observed board's reports\n"
     "  --add-host=<url>:<port>:<type> = Add a host to the user's host graph, saved on\n"
     "                                  exit (repeatable)\n"
+    "  --var=<name>=<value>          = A protocol variable of the hosts given here, such\n"
+    "                                  as --var=community=private (repeatable)\n"
     "  --lang=ru, --lang=en          = The kernel's messages in Russian or English\n"
     "                                  (default: Russian for a Russian locale)\n";
 
@@ -105,8 +107,12 @@ int main(int argc, char** argv)
                 type && !type->protocolName.isEmpty() ? type->protocolName : QStringLiteral("tavo");
         if (port <= 0)
             port = protocols.getDefaultProtocolPort(protocol);
-        if (hostGraph.createNodeAttr(-1, typeName, protocol, url, quint16(port), 0, url))
+        if (NodeAttr* node =
+                hostGraph.createNodeAttr(-1, typeName, protocol, url, quint16(port), 0, url)) {
+            for (auto it = options.vars.cbegin(); it != options.vars.cend(); ++it)
+                node->setCustomVarValue(it.key(), it.value());
             return true;
+        }
         std::fprintf(stderr, "tavo-console: the host %s cannot be created (protocol '%s')\n",
                      qPrintable(url), qPrintable(protocol));
         return false;

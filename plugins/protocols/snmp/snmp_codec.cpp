@@ -1,8 +1,12 @@
 #include "snmp_codec.h"
 
-#include <net-snmp/library/snmp_impl.h>
+// net-snmp's headers need its configuration first.
 #include <net-snmp/net-snmp-config.h>
+
 #include <net-snmp/net-snmp-includes.h>
+
+// snmp_comstr_parse(), the v1/v2c message header on its own.
+#include <net-snmp/library/snmp_impl.h>
 
 #include <cstdlib>
 #include <memory>

@@ -438,12 +438,11 @@ private:
 
     // --- writes ------------------------------------------------------------
 
+    // One SET per write: an agent refuses a SET whole, and one refused
+    // value must not take the others with it.
     void takeWrites()
     {
         for (auto it = pdu->writeQueryMap.cbegin(); it != pdu->writeQueryMap.cend(); ++it) {
-            QVector<snmp::Varbind> varbinds;
-            Request request;
-            request.kind = Request::Set;
             for (const WriteItem* item : qAsConst(*it.value())) {
                 const Param* param = item->targetParameter;
                 snmp::Varbind varbind;
@@ -454,22 +453,20 @@ private:
                     varbind.number = static_cast<quint32>(item->value);
                 } else {
                     varbind.type =
-                        param->type == Tavo::BYTE_ARRAY && param->wireTag == snmp::IpAddress
-                        ? snmp::IpAddress
-                        : snmp::OctetString;
+                        param->wireTag == snmp::IpAddress ? snmp::IpAddress : snmp::OctetString;
                     varbind.bytes = item->bytes;
                 }
+                Request request;
+                request.kind = Request::Set;
                 request.oids.append(varbind.oid);
-                varbinds.append(varbind);
+                if (!build(request, snmp::SetRequest, m_writeCommunity, {varbind})) {
+                    logWarning(
+                        tr("[snmp] %1: the write to %2.%3 cannot be encoded")
+                            .arg(hostText(), it.key()->DbEntity::name, param->DbEntity::name));
+                    continue;
+                }
+                m_sets.append(request);
             }
-            if (varbinds.isEmpty())
-                continue;
-            if (!build(request, snmp::SetRequest, m_writeCommunity, varbinds)) {
-                logWarning(tr("[snmp] %1: the write to %2 cannot be encoded")
-                               .arg(hostText(), it.key()->DbEntity::name));
-                continue;
-            }
-            m_sets.append(request);
         }
         pdu->clearWriteQueryMap();
     }
