@@ -1,8 +1,7 @@
 // Without libFuzzer: a few seconds of generated inputs from a fixed seed, so
-// that a failure comes back on the next run. The recorded exchanges of the
-// corpus directory (second argument) run first as they are, then as the
-// material of mutations; the rest are valid records with random damage and
-// plain noise.
+// that a failure comes back on the next run. Shared by the fuzz targets. The recorded exchanges of
+// the corpus directory (second argument) run first as they are, then as the material of mutations;
+// the rest are valid records with random damage and plain noise.
 
 #include <QByteArray>
 #include <QDir>
@@ -16,6 +15,9 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+/// Valid pieces of input for the target at hand, which the generated inputs
+/// damage and combine; defined beside each target.
+QList<QByteArray> fuzzRecords();
 
 namespace {
 
@@ -109,23 +111,7 @@ QByteArray mutated(QRandomGenerator& random, const QList<QByteArray>& seeds,
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 3;
-    const QList<QByteArray> records = {"DEV " + QByteArray("tavo:E1+0001,01").toHex() + "\n",
-                                       "DEV " + QByteArray("tavo:PSU+0001,03").toHex() + "\n",
-                                       "DEV " + QByteArray("tavo:E1-0001").toHex() + "\n",
-                                       "PRM 1 los 0\n",
-                                       "PRM 1 label 11\n",
-                                       "PRM 3 temp 2\n",
-                                       "VAL 1 0 1\n",
-                                       "VAL 3 2 4294967295\n",
-                                       "STR 1 11 48656c6c6f\n",
-                                       "STR 1 11 -\n",
-                                       "STAT 1 1 5 10 50 2 1 9\n",
-                                       "NTF 1 - 3\n",
-                                       "NTF 1 0 7\n",
-                                       "ERR 1 2 " + QByteArray("unknown").toHex() + "\n",
-                                       "PONG\n",
-                                       "VAL 99999 1 1\n",
-                                       "PRM 1 " + QByteArray(300, 'x') + " 1\n"};
+    const QList<QByteArray> records = fuzzRecords();
     QList<QByteArray> seeds;
     if (argc > 2) {
         const QDir corpus(QString::fromLocal8Bit(argv[2]));

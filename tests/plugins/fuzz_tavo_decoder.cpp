@@ -9,6 +9,7 @@
 #include "foundation/app_shared.h"
 
 #include <QCoreApplication>
+#include <QList>
 #include <QScriptEngine>
 
 #include <cstddef>
@@ -35,6 +36,27 @@ struct Kernel
 };
 
 } // namespace
+
+QList<QByteArray> fuzzRecords()
+{
+    return {"DEV " + QByteArray("tavo:E1+0001,01").toHex() + "\n",
+            "DEV " + QByteArray("tavo:PSU+0001,03").toHex() + "\n",
+            "DEV " + QByteArray("tavo:E1-0001").toHex() + "\n",
+            "PRM 1 los 0\n",
+            "PRM 1 label 11\n",
+            "PRM 3 temp 2\n",
+            "VAL 1 0 1\n",
+            "VAL 3 2 4294967295\n",
+            "STR 1 11 48656c6c6f\n",
+            "STR 1 11 -\n",
+            "STAT 1 1 5 10 50 2 1 9\n",
+            "NTF 1 - 3\n",
+            "NTF 1 0 7\n",
+            "ERR 1 2 " + QByteArray("unknown").toHex() + "\n",
+            "PONG\n",
+            "VAL 99999 1 1\n",
+            "PRM 1 " + QByteArray(300, 'x') + " 1\n"};
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -9,6 +9,7 @@
 #include <net-snmp/library/snmp_impl.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -186,6 +187,14 @@ bool encode(const Message& message, QByteArray& datagram)
     for (const Varbind& varbind : message.varbinds) {
         if (!addVarbind(pdu.get(), varbind))
             return false;
+    }
+    // The PDU's own community: the session's is used for requests only.
+    if (!message.community.isEmpty()) {
+        pdu->community = static_cast<u_char*>(malloc(size_t(message.community.size())));
+        if (!pdu->community)
+            return false;
+        memcpy(pdu->community, message.community.constData(), size_t(message.community.size()));
+        pdu->community_len = size_t(message.community.size());
     }
     netsnmp_session s = session();
     QByteArray community = message.community;
