@@ -1,0 +1,330 @@
+// The kernel with the "snmp" plug-in against a real agent (snmpd on a free
+// loopback port): what it finds and reads must be what the field's own
+// tools read from the same agent.
+
+#include "classes/class_db.h"
+#include "connections/engine.h"
+#include "connections/engine_box.h"
+#include "connections/protocol_manager.h"
+#include "devices/device_db.h"
+#include "devices/paramlist.h"
+#include "foundation/app_shared.h"
+#include "hostgraph/host_graph.h"
+#include "hosttypes/host_type_db.h"
+#include "kernel_fixture.h"
+#include "snmp_agent.h"
+#include "udp_relay.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+/// The kernel as a client sets it up, with the shipped classes and host
+/// types, subscribing every parameter of every device the agent shows.
+struct SnmpClient : KernelFixture
+{
+    SnmpClient()
+    {
+        share::xmlClassesPath = QStringLiteral(TAVO_DEMO_DIR "/xml_classes");
+        share::xmlNodeTypesPath = QStringLiteral(TAVO_DEMO_DIR "/xml_nodetypes");
+        classes = std::make_unique<ClassDb>(nullptr);
+        share::classDb = classes.get();
+        hostTypes = std::make_unique<HostTypeDb>(nullptr);
+        share::hostTypeDb = hostTypes.get();
+        protocols.loadPlugins(QStringLiteral(TAVO_PROTOCOLS_DIR));
+        share::protocolManager = &protocols;
+        share::engineBox = box.get();
+        share::isSingleMode = true;
+        graph = std::make_unique<HostGraph>(nullptr);
+        share::hostGraph = graph.get();
+    }
+    ~SnmpClient()
+    {
+        box.reset(); // the engines refer to the graph's hosts
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    Engine* connectTo(quint16 port, const QMap<QString, QString>& vars = {},
+                      const QString& type = QStringLiteral("snmp-host"))
+    {
+        NodeAttr* node =
+            graph->createNodeAttr(-1, type, QStringLiteral("snmp"), QStringLiteral("127.0.0.1"),
+                                  port, 0, QStringLiteral("agent"));
+        if (!node)
+            return nullptr;
+        for (auto it = vars.cbegin(); it != vars.cend(); ++it)
+            node->setCustomVarValue(it.key(), it.value());
+        engine = box->getEngineByNodeAttr(node);
+        DeviceDb* db = engine->deviceDb();
+        QObject::connect(db, &DeviceDb::signalDeviceAppended, db,
+                         [db](const QString& className, int tag, int baseTag) {
+                             QString name;
+                             DeviceDb::makeUpDeviceName(name, className, tag, baseTag);
+                             Device* device = db->findDevice(name);
+                             if (!device || !device->populateDevice())
+                                 return;
+                             int ticket = db->getTicketId(name);
+                             for (const Param* param : qAsConst(device->parameters))
+                                 db->setTicket(name, param->DbEntity::name, ticket, 1);
+                         });
+        engine->connectToHost();
+        return engine;
+    }
+
+    DeviceDb* db() const { return engine->deviceDb(); }
+
+    QStringList rowsOf(const QString& className) const
+    {
+        QStringList rows;
+        for (const Device* device : qAsConst(db()->devices)) {
+            if (device && device->className == className)
+                rows << device->protocolText;
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    /// The parameter's value as snmpget prints it with -Oqv.
+    QString valueOf(const Param* param) const
+    {
+        if (!param->readValid)
+            return QStringLiteral("(no value)");
+        switch (param->type) {
+        case Tavo::INT:
+            return QString::number(qint32(param->readValue));
+        case Tavo::UINT:
+            return QString::number(param->readValue);
+        default:
+            return QString::fromUtf8(param->readBytes);
+        }
+    }
+
+    bool allRead(const QString& className) const
+    {
+        int devices = 0;
+        for (const Device* device : qAsConst(db()->devices)) {
+            if (!device || device->className != className)
+                continue;
+            ++devices;
+            for (const Param* param : device->parameters) {
+                if (!param->isVirtual && !param->oid.isEmpty() && !param->readValid &&
+                    !fx_absent(param))
+                    return false;
+            }
+        }
+        return devices > 0;
+    }
+
+    // Objects this agent does not serve are told once in the log and left
+    // out; they never get a value.
+    bool fx_absent(const Param* param) const
+    {
+        for (const QString& warning : log.warnings()) {
+            if (warning.contains(QStringLiteral("(%1)").arg(param->oid)))
+                return true;
+        }
+        return false;
+    }
+
+    std::unique_ptr<ClassDb> classes;
+    std::unique_ptr<HostTypeDb> hostTypes;
+    ProtocolManager protocols {nullptr};
+    std::unique_ptr<EngineBox> box = std::make_unique<EngineBox>();
+    std::unique_ptr<HostGraph> graph;
+    Engine* engine = nullptr;
+};
+
+QString withoutLeadingDot(QString oid)
+{
+    return oid.startsWith(QLatin1Char('.')) ? oid.mid(1) : oid;
+}
+
+/// The row indexes below @p column as snmpwalk lists them.
+QStringList walkedRows(const SnmpAgent& agent, const QString& column)
+{
+    QStringList rows;
+    for (const QString& line : agent.walk(column)) {
+        const QString oid = withoutLeadingDot(line.section(QLatin1Char(' '), 0, 0));
+        if (oid.startsWith(column + QLatin1Char('.')))
+            rows << oid.mid(column.size() + 1);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+class TstSnmpAgent : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void devicesAreTheRowsTheAgentLists_data();
+    void devicesAreTheRowsTheAgentLists();
+    void valuesAreWhatSnmpgetReads();
+    void writesReachTheAgentAndRefusalsAreTold();
+    void wrongCommunityIsToldAsASilentHost();
+    void agentRestartIsRecovered();
+    void lossyPathStillDeliversEveryValue();
+};
+
+void TstSnmpAgent::devicesAreTheRowsTheAgentLists_data()
+{
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("column");
+    QTest::newRow("interfaces") << "IF"
+                                << "1.3.6.1.2.1.2.2.1.1";
+    QTest::newRow("storage") << "STORAGE"
+                             << "1.3.6.1.2.1.25.2.3.1.1";
+    QTest::newRow("load averages") << "LOAD"
+                                   << "1.3.6.1.4.1.2021.10.1.1";
+    QTest::newRow("processes") << "PROC"
+                               << "1.3.6.1.4.1.2021.2.1.1";
+    QTest::newRow("disks") << "DISK"
+                           << "1.3.6.1.4.1.2021.9.1.1";
+}
+
+void TstSnmpAgent::devicesAreTheRowsTheAgentLists()
+{
+    QFETCH(QString, className);
+    QFETCH(QString, column);
+    SnmpAgent agent;
+    QVERIFY2(agent.start(), agent.log().constData());
+    SnmpClient client;
+    QVERIFY(client.connectTo(agent.port()));
+    const QStringList expected = walkedRows(agent, column);
+    QVERIFY(!expected.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(client.rowsOf(className), expected, 15000);
+    QCOMPARE(client.rowsOf(QStringLiteral("SYSTEM")), QStringList(QStringLiteral("0")));
+}
+
+void TstSnmpAgent::valuesAreWhatSnmpgetReads()
+{
+    SnmpAgent agent;
+    QVERIFY2(agent.start(), agent.log().constData());
+    SnmpClient client;
+    QVERIFY(client.connectTo(agent.port()));
+    for (const char* className : {"SYSTEM", "IF", "STORAGE", "LOAD"})
+        QTRY_VERIFY2_WITH_TIMEOUT(client.allRead(QLatin1String(className)), className, 20000);
+
+    // Objects that do not change while the test runs; every row of each.
+    const QStringList names = {"sysDescr",    "sysObjectID",    "sysContact",    "sysName",
+                               "sysLocation", "ifDescr",        "ifType",        "ifOperStatus",
+                               "ifMtu",       "hrStorageDescr", "hrStorageSize", "laNames",
+                               "laConfig"};
+    int compared = 0;
+    for (const Device* device : qAsConst(client.db()->devices)) {
+        if (!device || device->protocol != Tavo::SnmpProtocol)
+            continue;
+        for (const Param* param : device->parameters) {
+            if (!names.contains(param->DbEntity::name))
+                continue;
+            QString expected = agent.getText(param->oid);
+            if (param->DbEntity::name == QLatin1String("sysObjectID"))
+                expected = withoutLeadingDot(expected);
+            QCOMPARE(client.valueOf(param), expected);
+            ++compared;
+        }
+    }
+    QVERIFY(compared >= 10);
+    QCOMPARE(client.valueOf(client.db()->getParam(QStringLiteral("SYSTEM_0000"),
+                                                  QStringLiteral("sysLocation"))),
+             SnmpAgent::location());
+}
+
+void TstSnmpAgent::writesReachTheAgentAndRefusalsAreTold()
+{
+    SnmpAgent agent;
+    QVERIFY2(agent.start(), agent.log().constData());
+    SnmpClient client;
+    QVERIFY(client.connectTo(agent.port(),
+                             {{QStringLiteral("write_community"), SnmpAgent::writeCommunity()}},
+                             QStringLiteral("snmp-device")));
+    const QString system = QStringLiteral("SYSTEM_0000");
+    QTRY_VERIFY_WITH_TIMEOUT(client.allRead(QStringLiteral("SYSTEM")), 15000);
+
+    QVERIFY(client.db()->writeQuery(system, QStringLiteral("sysContact"),
+                                    QStringLiteral("noc@example.net"), false));
+    QTRY_COMPARE_WITH_TIMEOUT(agent.getText(QStringLiteral("1.3.6.1.2.1.1.4.0")),
+                              QStringLiteral("noc@example.net"), 10000);
+    // Read back after the write, not only at the next period.
+    const Param* contact = client.db()->getParam(system, QStringLiteral("sysContact"));
+    QTRY_COMPARE_WITH_TIMEOUT(client.valueOf(contact), QStringLiteral("noc@example.net"), 5000);
+
+    const Param* descr = client.db()->getParam(system, QStringLiteral("sysDescr"));
+    const QString before = client.valueOf(descr);
+    QVERIFY(client.db()->writeQuery(system, QStringLiteral("sysDescr"), QStringLiteral("forged"),
+                                    true));
+    const QString refusal = QStringLiteral("[snmp] 127.0.0.1:%1 refused the write to "
+                                           "SYSTEM_0000.sysDescr (1.3.6.1.2.1.1.1.0): notWritable")
+                                .arg(agent.port());
+    QTRY_VERIFY_WITH_TIMEOUT(client.log.warnings().contains(refusal), 10000);
+    QCOMPARE(client.valueOf(descr), before);
+}
+
+void TstSnmpAgent::wrongCommunityIsToldAsASilentHost()
+{
+    SnmpAgent agent;
+    QVERIFY2(agent.start(), agent.log().constData());
+    SnmpClient client;
+    QVERIFY(client.connectTo(agent.port(),
+                             {{QStringLiteral("community"), QStringLiteral("nope")},
+                              {QStringLiteral("timeout_ms"), QStringLiteral("200")},
+                              {QStringLiteral("retries"), QStringLiteral("1")}}));
+    const QString silent =
+        QStringLiteral("[snmp] 127.0.0.1:%1 does not answer (no reply after 2 tries)")
+            .arg(agent.port());
+    QTRY_VERIFY_WITH_TIMEOUT(client.log.warnings().contains(silent), 10000);
+    QCOMPARE(client.rowsOf(QStringLiteral("IF")), QStringList());
+    QVERIFY(agent.isRunning());
+}
+
+void TstSnmpAgent::agentRestartIsRecovered()
+{
+    SnmpAgent agent;
+    QVERIFY2(agent.start(), agent.log().constData());
+    SnmpClient client;
+    Engine* engine =
+        client.connectTo(agent.port(), {{QStringLiteral("timeout_ms"), QStringLiteral("300")}},
+                         QStringLiteral("snmp-device"));
+    QVERIFY(engine);
+    // As a client with reconnection: a port that answers "unreachable" ends
+    // the UDP connection.
+    connect(engine, &Engine::signalSocketDisconnected, engine,
+            [engine] { QTimer::singleShot(500, engine, [engine] { engine->connectToHost(); }); });
+    QTRY_VERIFY_WITH_TIMEOUT(client.allRead(QStringLiteral("SYSTEM")), 15000);
+
+    agent.kill();
+    QVERIFY(agent.restart());
+    Device* system = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (system = client.db()->findDevice(QStringLiteral("SYSTEM_0000"))) &&
+            system->parametersByName.value(QStringLiteral("sysUpTime")) &&
+            system->parametersByName.value(QStringLiteral("sysUpTime"))->readValid &&
+            system->parametersByName.value(QStringLiteral("sysUpTime"))->readValue < 3000,
+        20000);
+    QTRY_VERIFY_WITH_TIMEOUT(client.allRead(QStringLiteral("IF")), 10000);
+}
+
+void TstSnmpAgent::lossyPathStillDeliversEveryValue()
+{
+    SnmpAgent agent;
+    QVERIFY2(agent.start(), agent.log().constData());
+    UdpRelay relay(agent.port(), 3);
+    QVERIFY(relay.start());
+    SnmpClient client;
+    QVERIFY(client.connectTo(relay.port(),
+                             {{QStringLiteral("timeout_ms"), QStringLiteral("250")},
+                              {QStringLiteral("retries"), QStringLiteral("3")}},
+                             QStringLiteral("snmp-device")));
+    for (const char* className : {"SYSTEM", "IF"})
+        QTRY_VERIFY2_WITH_TIMEOUT(client.allRead(QLatin1String(className)), className, 30000);
+    QCOMPARE(client.rowsOf(QStringLiteral("IF")),
+             walkedRows(agent, QStringLiteral("1.3.6.1.2.1.2.2.1.1")));
+    QVERIFY(relay.dropped(UdpRelay::ToServer) + relay.dropped(UdpRelay::ToClient) > 0);
+}
+
+QTEST_GUILESS_MAIN(TstSnmpAgent)
+#include "tst_snmp_agent.moc"

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+/**
+ * A real Net-SNMP agent (/usr/sbin/snmpd) on a free 127.0.0.1 UDP port, with
+ * its configuration, persistent files and log in its own temporary
+ * directory, and the Net-SNMP command-line tools to look at it from outside.
+ *
+ * The configuration gives read access with the community "public" and write
+ * access with "private", a fixed sysLocation (read-only, as snmpd makes every
+ * object set in its configuration), a writable sysContact, a monitored
+ * process that never runs (prErrorFlag.1 is 1), load thresholds that are
+ * always exceeded (laErrorFlag is 1 in every row) and the root file system in
+ * dskTable.
+ *
+ * The agent's port is its own once start() returns: snmpd writes its pid
+ * file only after binding, and start() waits for that.
+ *
+ * Every wait is bounded; the destructor stops the agent.
+ */
+class SnmpAgent
+{
+public:
+    SnmpAgent();
+    ~SnmpAgent();
+    SnmpAgent(const SnmpAgent&) = delete;
+    SnmpAgent& operator=(const SnmpAgent&) = delete;
+
+    static QString readCommunity() { return QStringLiteral("public"); }
+    static QString writeCommunity() { return QStringLiteral("private"); }
+    /// sysLocation.0 as configured, without the quotes snmpget adds.
+    static QString location() { return QStringLiteral("tavo-test-lab"); }
+    /// prNames.1; no process of this name runs, so prErrorFlag.1 is 1.
+    static QString missingProcess() { return QStringLiteral("tavo-no-such-process"); }
+
+    /// Appended to the configuration written by the next start().
+    void addConfigLine(const QString& line);
+
+    /// Starts the agent on a free port (retried on another port when the one
+    /// found is taken meanwhile) and waits, at most about 10 s, until it
+    /// answers a get of sysUpTime.0.
+    bool start();
+    /// Starts the agent again on the port it had and the same configuration,
+    /// as a rebooted device: values set over SNMP are gone, since -C keeps
+    /// snmpd from reading its persistent files too. False when the port has
+    /// been taken meanwhile.
+    bool restart();
+    /// SIGTERM, an orderly shutdown; SIGKILL if it has not exited within 5 s.
+    void stop();
+    /// SIGKILL: the agent vanishes as a crashed or unplugged host does.
+    void kill();
+    bool isRunning() const;
+
+    /// 0 until the first successful start().
+    quint16 port() const { return m_port; }
+    /// "127.0.0.1:<port>", the agent address as the Net-SNMP tools take it.
+    QString address() const;
+
+    /// The value of one object as `snmpget -On -Oqvt` prints it, trimmed:
+    /// strings in double quotes, TimeTicks as a plain number, OIDs dotted with
+    /// a leading ".", "No Such Object ..." / "No Such Instance ..." for
+    /// absent ones; empty when the agent did not answer.
+    QString get(const QString& oid) const;
+    /// get() with one pair of enclosing double quotes removed.
+    QString getText(const QString& oid) const;
+    /// Every "oid value" line of `snmpwalk -On -Oqt` below @p oid; the oids
+    /// have a leading ".".
+    QStringList walk(const QString& oid) const;
+    /// `snmpset` with the write community; @p type is the snmpset type
+    /// letter (i, u, s, x, d, a, o, t, ...). True when the agent accepted
+    /// it; otherwise lastError() tells why ("notWritable", "noAccess", ...).
+    bool set(const QString& oid, char type, const QString& value);
+    /// The standard error of the last failed tool run.
+    QString lastError() const { return m_lastError; }
+
+    /// What the agent logged so far, for failure messages.
+    QByteArray log() const;
+    QString configPath() const;
+
+private:
+    bool launch();
+    bool waitUntilAnswering();
+    /// Runs a Net-SNMP tool against the agent; false when it failed or did
+    /// not finish in time.
+    bool runTool(const QString& program, const QStringList& arguments, QByteArray* out) const;
+    bool writeConfig() const;
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_process;
+    QStringList m_extraConfig;
+    quint16 m_port = 0;
+    mutable QString m_lastError;
+};
