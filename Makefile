@@ -6,7 +6,7 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo package check-sanitize fuzz bench format clean
+.PHONY: all deps configure build test demo demo-snmp package fuzz-snmp check-sanitize fuzz bench format clean
 
 all: build
 
@@ -24,6 +24,10 @@ test: build
 
 demo: build
 	BUILD_DIR=$(BUILD_DIR) ./scripts/demo
+
+# tavo-console against a private snmpd of this machine, as an snmp-host.
+demo-snmp: build
+	BUILD_DIR=$(BUILD_DIR) ./scripts/demo-snmp
 
 # Debian packages (runtime and development) from CPack, left in $(BUILD_DIR).
 package: build
@@ -59,3 +63,13 @@ format:
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+
+# libFuzzer on the SNMP message decoder (net-snmp's parser underneath).
+fuzz-snmp:
+	./scripts/install-deps fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=Debug -DTAVO_SANITIZE=ON \
+		-DTAVO_FUZZ=ON -DTAVO_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_snmp_decoder
+	mkdir -p $(FUZZ_DIR)/corpus-snmp
+	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/plugins/snmp/fuzz_snmp_decoder \
+		$(FUZZ_DIR)/corpus-snmp -max_total_time=$(FUZZ_SECONDS) -max_len=4096
