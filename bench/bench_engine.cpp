@@ -12,6 +12,8 @@
 #include "protocol_kernel.h"
 #include "test_protocol_control.h"
 
+#include "read_loop.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -22,7 +24,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -30,13 +31,6 @@ namespace {
 
 constexpr int paramCount = 1000;
 constexpr int deviceCode = 4;
-
-double processCpuSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 QByteArray bulkClassFile()
 {

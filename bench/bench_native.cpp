@@ -12,6 +12,8 @@
 #include "hostgraph/host_graph.h"
 #include "hosttypes/host_type_db.h"
 
+#include "read_loop.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,19 +26,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <memory>
 
 namespace {
 
 constexpr int deviceCount = 40;
-
-double processCpuSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 void BM_ValuesPerSecondOverTcp(benchmark::State& state)
 {
@@ -73,21 +67,7 @@ void BM_ValuesPerSecondOverTcp(benchmark::State& state)
     Engine engine(&node, nullptr);
     DeviceDb* db = engine.deviceDb();
     long delivered = 0;
-    QObject::connect(db, &DeviceDb::signalDeviceAppended, db,
-                     [db, &delivered](const QString& className, int tag, int baseTag) {
-                         Device* device = db->findDevice(className, tag, baseTag);
-                         if (!device || !device->populateDevice())
-                             return;
-                         QObject::connect(
-                             device, &Device::signalParamHasRead, db,
-                             [db, device, &delivered](int, int, int, const ParamCore* pcore) {
-                                 ++delivered;
-                                 const auto* param = static_cast<const Param*>(pcore);
-                                 if (!param->isVirtual)
-                                     db->readQuery(device->DbEntity::name, param->DbEntity::name, 1,
-                                                   false);
-                             });
-                     });
+    askAgainOnEveryValue(db, delivered);
     engine.connectToHost();
     wait.restart();
     while (db->devices.size() < deviceCount + 1 && wait.elapsed() < 10000)

@@ -13,6 +13,8 @@
 #include "hosttypes/host_type_db.h"
 #include "snmp_agent.h"
 
+#include "read_loop.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -22,19 +24,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <sys/resource.h>
 
 namespace {
 
 constexpr int VarbindsPerRequest = 32; // the plug-in's default max_varbinds
-
-double processCpuSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 double childrenCpuSeconds()
 {
@@ -61,22 +55,7 @@ void BM_KernelValuesPerSecond(benchmark::State& state)
     Engine engine(&node, nullptr);
     DeviceDb* db = engine.deviceDb();
     long delivered = 0;
-    QObject::connect(db, &DeviceDb::signalDeviceAppended, db,
-                     [db, &delivered](const QString& className, int tag, int baseTag) {
-                         Device* device = db->findDevice(className, tag, baseTag);
-                         if (!device || !device->populateDevice())
-                             return;
-                         QObject::connect(
-                             device, &Device::signalParamHasRead, db,
-                             [db, device, &delivered](int, int, int, const ParamCore* pcore) {
-                                 const auto* param = static_cast<const Param*>(pcore);
-                                 if (param->isVirtual)
-                                     return;
-                                 ++delivered;
-                                 db->readQuery(device->DbEntity::name, param->DbEntity::name, 1,
-                                               false);
-                             });
-                     });
+    askAgainOnEveryValue(db, delivered);
     engine.connectToHost();
     QElapsedTimer wait;
     wait.start();

@@ -30,6 +30,8 @@ constexpr int TickMs = 50; // the engine's scheduler tick
 constexpr int Window = 4;
 // Stay below what every network passes unfragmented.
 constexpr int MaxDatagram = 1400;
+// A discovery the host did not answer is tried again this soon.
+constexpr int DiscoveryRetryTicks = 10000 / TickMs;
 
 int boundedInt(const QString& text, int fallback, int low, int high)
 {
@@ -124,6 +126,7 @@ public:
         m_absent.clear();
         m_silent = false;
         m_ticksToRediscover = 0;
+        m_discoveryRetryTick = -1;
     }
 
     IProtocol* createInstance(QObject* owner) override { return new SnmpProtocol(owner); }
@@ -167,8 +170,11 @@ public:
     {
         takeWrites();
         takeReads();
-        if (m_rediscoverTicks > 0 && m_walkIndex < 0 && ++m_ticksToRediscover >= m_rediscoverTicks)
-            startDiscovery();
+        if (m_walkIndex < 0) {
+            const bool retry = m_discoveryRetryTick >= 0 && m_tick >= m_discoveryRetryTick;
+            if (retry || (m_rediscoverTicks > 0 && ++m_ticksToRediscover >= m_rediscoverTicks))
+                startDiscovery();
+        }
         expireRequests(results);
         // One datagram per tick goes out: what the engine still holds from
         // an earlier tick comes first.
@@ -288,8 +294,12 @@ private:
                            .arg(hostText())
                            .arg(request.tries));
         }
-        if (request.kind == Request::Walk)
-            m_walkIndex = -1; // the next discovery starts over
+        if (request.kind == Request::Walk) {
+            // A host that was away at connect must not wait for the next
+            // periodic discovery to show its devices.
+            m_walkIndex = -1;
+            m_discoveryRetryTick = m_tick + DiscoveryRetryTicks;
+        }
         for (const QByteArray& oid : request.oids)
             m_queued.remove(oid);
     }
@@ -502,6 +512,7 @@ private:
     void startDiscovery()
     {
         m_ticksToRediscover = 0;
+        m_discoveryRetryTick = -1;
         m_absent.clear();
         m_walks.clear();
         m_walkIndex = -1;
@@ -669,6 +680,7 @@ private:
     QList<TableWalk> m_walks;
     int m_walkIndex = -1;
     int m_ticksToRediscover = 0;
+    int m_discoveryRetryTick = -1;
     bool m_silent = false;
 };
 

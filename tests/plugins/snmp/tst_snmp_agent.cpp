@@ -168,6 +168,7 @@ private Q_SLOTS:
     void wrongCommunityIsToldAsASilentHost();
     void agentRestartIsRecovered();
     void lossyPathStillDeliversEveryValue();
+    void hostAwayAtConnectIsDiscoveredWhenBack();
 };
 
 void TstSnmpAgent::devicesAreTheRowsTheAgentLists_data()
@@ -229,6 +230,19 @@ void TstSnmpAgent::valuesAreWhatSnmpgetReads()
         }
     }
     QVERIFY(compared >= 10);
+
+    // Load averages move while the test runs: read at nearly the same time,
+    // they agree to within what a second can change.
+    for (const Device* device : qAsConst(client.db()->devices)) {
+        if (!device || device->className != QLatin1String("LOAD"))
+            continue;
+        const Param* load = device->parametersByName.value(QStringLiteral("laLoad"));
+        QVERIFY(load);
+        const double agentLoad = agent.getText(load->oid).toDouble();
+        QVERIFY2(qAbs(client.valueOf(load).toDouble() - agentLoad) <= 0.5,
+                 qPrintable(client.valueOf(load)));
+        ++compared;
+    }
     QCOMPARE(client.valueOf(client.db()->getParam(QStringLiteral("SYSTEM_0000"),
                                                   QStringLiteral("sysLocation"))),
              SnmpAgent::location());
@@ -324,6 +338,30 @@ void TstSnmpAgent::lossyPathStillDeliversEveryValue()
     QCOMPARE(client.rowsOf(QStringLiteral("IF")),
              walkedRows(agent, QStringLiteral("1.3.6.1.2.1.2.2.1.1")));
     QVERIFY(relay.dropped(UdpRelay::ToServer) + relay.dropped(UdpRelay::ToClient) > 0);
+}
+
+void TstSnmpAgent::hostAwayAtConnectIsDiscoveredWhenBack()
+{
+    SnmpAgent agent;
+    QVERIFY2(agent.start(), agent.log().constData());
+    UdpRelay relay(agent.port());
+    QVERIFY(relay.start());
+    relay.setBlocked(true);
+    SnmpClient client;
+    QVERIFY(client.connectTo(relay.port(),
+                             {{QStringLiteral("timeout_ms"), QStringLiteral("200")},
+                              {QStringLiteral("retries"), QStringLiteral("0")}},
+                             QStringLiteral("snmp-device")));
+    const QString silent =
+        QStringLiteral("[snmp] 127.0.0.1:%1 does not answer (no reply after 1 tries)")
+            .arg(relay.port());
+    QTRY_VERIFY_WITH_TIMEOUT(client.log.warnings().contains(silent), 5000);
+
+    relay.setBlocked(false);
+    QTRY_COMPARE_WITH_TIMEOUT(client.rowsOf(QStringLiteral("IF")),
+                              walkedRows(agent, QStringLiteral("1.3.6.1.2.1.2.2.1.1")), 20000);
+    QVERIFY(client.log.messages().contains(
+        QStringLiteral("[snmp] 127.0.0.1:%1 answers again").arg(relay.port())));
 }
 
 QTEST_GUILESS_MAIN(TstSnmpAgent)
