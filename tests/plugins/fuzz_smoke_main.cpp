@@ -111,7 +111,12 @@ QByteArray mutated(QRandomGenerator& random, const QList<QByteArray>& seeds,
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 3;
-    const QList<QByteArray> records = fuzzRecords();
+    QList<QByteArray> records = fuzzRecords();
+    records.removeAll(QByteArray());
+    if (records.isEmpty()) {
+        std::fprintf(stderr, "fuzz smoke: the target gave no records\n");
+        return 1;
+    }
     QList<QByteArray> seeds;
     if (argc > 2) {
         const QDir corpus(QString::fromLocal8Bit(argv[2]));

@@ -1,11 +1,15 @@
 #include "kernel_startup.h"
 
+#include "alarms/alarmmonitor.h"
+#include "alarms/eventmonitor.h"
+#include "board/boardcontroller.h"
 #include "classes/class_db.h"
 #include "connections/engine_box.h"
 #include "connections/protocol_manager.h"
 #include "foundation/app_shared.h"
 #include "hostgraph/host_graph.h"
 #include "hosttypes/host_type_db.h"
+#include "users/sax_user_list_parser.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -94,6 +98,9 @@ KernelStartup::KernelStartup(AbstractLog* log)
 
 KernelStartup::~KernelStartup()
 {
+    share::boardController = nullptr;
+    boardController.reset();
+    alarmMonitor.reset();
     // Engines refer to their hosts: the registry goes before the graph.
     engineBox.reset();
     share::engineBox = nullptr;
@@ -107,6 +114,53 @@ KernelStartup::~KernelStartup()
     classDb.reset();
     share::scriptEngine = nullptr;
     share::pLog = nullptr;
+}
+
+NodeAttr* KernelStartup::createHost(const QString& url, int port, const QString& hostType,
+                                   const QString& protocol, const QMap<QString, QString>& vars,
+                                   QString* error)
+{
+    QString protocolName = protocol;
+    if (protocolName.isEmpty()) {
+        const HostType* type = hostTypeDb->findHostType(hostType);
+        protocolName = type && !type->protocolName.isEmpty() ? type->protocolName
+                                                             : QStringLiteral("tavo");
+    }
+    if (port <= 0)
+        port = protocols->getDefaultProtocolPort(protocolName);
+    NodeAttr* node =
+        hostGraph->createNodeAttr(-1, hostType, protocolName, url, quint16(port), 0, url);
+    if (!node) {
+        if (error)
+            *error = QCoreApplication::translate("KernelStartup",
+                                                 "the host %1 cannot be created (protocol '%2')")
+                         .arg(url, protocolName);
+        return nullptr;
+    }
+    for (auto it = vars.cbegin(); it != vars.cend(); ++it)
+        node->setCustomVarValue(it.key(), it.value());
+    return node;
+}
+
+void KernelStartup::startMonitors(AlarmNotifier* notifier)
+{
+    alarmMonitor = std::make_unique<AlarmMonitor>(nullptr);
+    alarmMonitor->eventMonitor->setNotifier(notifier);
+    boardController = std::make_unique<BoardController>(nullptr);
+    share::boardController = boardController.get();
+    usersFile = QStringLiteral("%1/%2").arg(share::m_sXmlUserListPath, share::m_sXmlUserListFile);
+    if (QFileInfo::exists(usersFile))
+        SaxUserListParser::readFile(usersFile, &users);
+}
+
+bool KernelStartup::setUser(const QString& name, QString* error)
+{
+    if (users.setCurrentUser(name))
+        return true;
+    if (error)
+        *error = QCoreApplication::translate("KernelStartup", "'%1' is not a user of %2")
+                     .arg(name, usersFile);
+    return false;
 }
 
 bool KernelStartup::saveHostGraph(QString* triedPath)

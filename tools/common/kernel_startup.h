@@ -1,21 +1,28 @@
 #pragma once
 
+#include "users/user_capabilities.h"
+
+#include <QMap>
 #include <QScriptEngine>
 #include <QString>
 
 #include <memory>
 
 class AbstractLog;
+class AlarmMonitor;
+class AlarmNotifier;
+class BoardController;
 class ClassDb;
 class EngineBox;
 class HostGraph;
 class HostTypeDb;
+class NodeAttr;
 class ProtocolManager;
 
 /**
  * The kernel's start-up shared by the programs: the paths, then the central
  * objects in the order they rely on each other, each published through the
- * share globals for its lifetime.
+ * share globals for its lifetime, and last the monitors and the users.
  *
  * Resources are looked up, in this order: --resdir and --plugdir when given;
  * otherwise, for an installed program, the installed set found from the
@@ -46,6 +53,23 @@ public:
     KernelStartup(const KernelStartup&) = delete;
     KernelStartup& operator=(const KernelStartup&) = delete;
 
+    /// A host at the top of the graph, named after its address. Its protocol
+    /// is @p protocol, else its host type's, else "tavo"; its port @p port,
+    /// else the protocol's default. Null, with the reason in @p error, when
+    /// the graph refuses it.
+    NodeAttr* createHost(const QString& url, int port, const QString& hostType,
+                         const QString& protocol = QString(),
+                         const QMap<QString, QString>& vars = QMap<QString, QString>(),
+                         QString* error = nullptr);
+
+    /// The last step, once the hosts of the command line exist: the alarm
+    /// monitor with its event monitor delivering through @p notifier, the
+    /// observed board and the users of the users file.
+    void startMonitors(AlarmNotifier* notifier);
+    /// Makes @p name the current user; false, with the reason in @p error,
+    /// for a name the users file does not know.
+    bool setUser(const QString& name, QString* error);
+
     /// Writes the host graph when it has changed. False when the changes
     /// could not be written, with the path tried in @p triedPath.
     bool saveHostGraph(QString* triedPath);
@@ -56,4 +80,8 @@ public:
     std::unique_ptr<ProtocolManager> protocols;
     std::unique_ptr<EngineBox> engineBox;
     std::unique_ptr<HostGraph> hostGraph;
+    std::unique_ptr<AlarmMonitor> alarmMonitor;
+    std::unique_ptr<BoardController> boardController;
+    UserCapabilities users;
+    QString usersFile;
 };

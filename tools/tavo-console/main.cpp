@@ -8,16 +8,10 @@
 #include "alarms/alarmmonitor.h"
 #include "alarms/eventmonitor.h"
 #include "board/boardcontroller.h"
-#include "connections/protocol_manager.h"
 #include "devices/paramlist.h"
 #include "foundation/app_shared.h"
-#include "hostgraph/host_graph.h"
-#include "hosttypes/host_type_db.h"
-#include "users/sax_user_list_parser.h"
-#include "users/user_capabilities.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QTranslator>
@@ -95,26 +89,11 @@ int main(int argc, char** argv)
     // 3. to 5. Classes, host types, protocols, engines and the host graph:
     // the user's, or the one host of the command line.
     KernelStartup kernel(&log);
-    HostGraph& hostGraph = *kernel.hostGraph;
-    HostTypeDb& hostTypeDb = *kernel.hostTypeDb;
-    ProtocolManager& protocols = *kernel.protocols;
-    // A host's protocol is the one given, else its host type's.
     auto createHost = [&](const QString& url, int port, const QString& typeName) {
-        const HostType* type = hostTypeDb.findHostType(typeName);
-        QString protocol = options.protocol;
-        if (protocol.isEmpty())
-            protocol =
-                type && !type->protocolName.isEmpty() ? type->protocolName : QStringLiteral("tavo");
-        if (port <= 0)
-            port = protocols.getDefaultProtocolPort(protocol);
-        if (NodeAttr* node =
-                hostGraph.createNodeAttr(-1, typeName, protocol, url, quint16(port), 0, url)) {
-            for (auto it = options.vars.cbegin(); it != options.vars.cend(); ++it)
-                node->setCustomVarValue(it.key(), it.value());
+        QString error;
+        if (kernel.createHost(url, port, typeName, options.protocol, options.vars, &error))
             return true;
-        }
-        std::fprintf(stderr, "tavo-console: the host %s cannot be created (protocol '%s')\n",
-                     qPrintable(url), qPrintable(protocol));
+        std::fprintf(stderr, "tavo-console: %s\n", qPrintable(error));
         return false;
     };
     if (share::isSingleMode && !createHost(share::hostUrl, share::hostPort, share::hostType))
@@ -128,21 +107,18 @@ int main(int argc, char** argv)
 
     // 6. The alarm monitor, watching the engines that exist now, the observed
     // board and the users.
-    UserCapabilities users;
-    const QString usersFile =
-        QStringLiteral("%1/%2").arg(share::m_sXmlUserListPath, share::m_sXmlUserListFile);
-    if (QFile::exists(usersFile))
-        SaxUserListParser::readFile(usersFile, &users);
+    Client client(options);
+    kernel.startMonitors(&client);
     const QString user = options.user.isEmpty() ? share::userType : options.user;
     if (!user.isEmpty()) {
-        if (!users.setCurrentUser(user)) {
-            std::fprintf(stderr, "tavo-console: '%s' is not a user of %s\n", qPrintable(user),
-                         qPrintable(usersFile));
+        QString error;
+        if (!kernel.setUser(user, &error)) {
+            std::fprintf(stderr, "tavo-console: %s\n", qPrintable(error));
             return 4;
         }
         const bool changes = !options.writes.isEmpty() || !options.templateFile.isEmpty() ||
             !options.profileFile.isEmpty();
-        if (changes && !users.checkForCapability(QStringLiteral("write"))) {
+        if (changes && !kernel.users.checkForCapability(QStringLiteral("write"))) {
             std::fprintf(stderr,
                          "tavo-console: user '%s' may not write (needs the capability 'write')\n",
                          qPrintable(user));
@@ -150,17 +126,13 @@ int main(int argc, char** argv)
         }
     }
 
-    Client client(options);
-    AlarmMonitor alarmMonitor(nullptr);
-    alarmMonitor.eventMonitor->setNotifier(&client);
+    AlarmMonitor& alarmMonitor = *kernel.alarmMonitor;
     QObject::connect(&alarmMonitor, &AlarmMonitor::paramStateChanged, &client,
                      &Client::paramStateChanged);
     QObject::connect(alarmMonitor.eventMonitor, &EventMonitor::signalOpenTerminal, &client,
                      &Client::openTerminal);
-    BoardController boardController(nullptr);
-    share::boardController = &boardController;
-    QObject::connect(&boardController, SIGNAL(boardChaneged(QString, bool, QString)), &client,
-                     SLOT(boardChanged(QString, bool, QString)));
+    QObject::connect(kernel.boardController.get(), SIGNAL(boardChaneged(QString, bool, QString)),
+                     &client, SLOT(boardChanged(QString, bool, QString)));
 
     // Ctrl-C and SIGTERM end the event loop, so that everything is torn
     // down in order and the host graph is saved.
@@ -180,6 +152,5 @@ int main(int argc, char** argv)
     if (!kernel.saveHostGraph(&triedPath))
         std::fprintf(stderr, "tavo-console: the changes to the host graph were not saved to %s\n",
                      qPrintable(triedPath));
-    share::boardController = nullptr;
     return code;
 }

@@ -115,6 +115,10 @@ bool addVarbind(netsnmp_pdu* pdu, const snmp::Varbind& varbind)
         return snmp_pdu_add_variable(pdu, name, length, ASN_OBJECT_ID, value,
                                      valueLength * sizeof(oid));
     }
+    case snmp::NoSuchObject:
+    case snmp::NoSuchInstance:
+    case snmp::EndOfMibView:
+        return snmp_pdu_add_variable(pdu, name, length, u_char(varbind.type), nullptr, 0);
     default:
         return false;
     }

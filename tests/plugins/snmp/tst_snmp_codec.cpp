@@ -47,6 +47,8 @@ void TstSnmpCodec::everyValueTypeSurvivesARoundTrip_data()
     row("gauge32", snmp::Gauge32, 0, 1000000000u, {});
     row("timeticks", snmp::TimeTicks, 0, 8640000u, {});
     row("counter64 above 32 bits", snmp::Counter64, 0, 0xfedcba9876543210ull, {});
+    row("no such instance", snmp::NoSuchInstance, 0, 0, {});
+    row("end of the MIB view", snmp::EndOfMibView, 0, 0, {});
 }
 
 void TstSnmpCodec::everyValueTypeSurvivesARoundTrip()
