@@ -6,7 +6,7 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo demo-snmp package fuzz-snmp check-sanitize fuzz bench format clean
+.PHONY: all deps configure build test demo demo-snmp screenshots package fuzz-snmp check-sanitize fuzz bench format clean
 
 all: build
 
@@ -28,6 +28,10 @@ demo: build
 # tavo-console against a private snmpd of this machine, as an snmp-host.
 demo-snmp: build
 	BUILD_DIR=$(BUILD_DIR) ./scripts/demo-snmp
+
+# Pictures of tavo-client in use under Xvfb, into $(BUILD_DIR)/screenshots.
+screenshots: build
+	BUILD_DIR=$(BUILD_DIR) ./scripts/screenshots
 
 # Debian packages (runtime and development) from CPack, left in $(BUILD_DIR).
 package: build

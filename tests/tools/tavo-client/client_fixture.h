@@ -1,0 +1,49 @@
+#pragma once
+
+#include "kernel_startup.h"
+#include "share_restorer.h"
+#include "testlog.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class NodeAttr;
+
+/**
+ * What a desktop client test stands on: the simulator tavo-nesim running the
+ * demo equipment on free loopback ports, and the kernel as the client
+ * starts it (the shipped demo resources, the built protocol plug-ins, the
+ * per-user settings in a temporary folder), logging into a recording log.
+ * Call startMonitors() once the hosts exist, as the client does.
+ */
+class ClientFixture
+{
+public:
+    /// @p scenario: a scenario file for the simulator; empty: the demo's.
+    explicit ClientFixture(const QString& scenario = QString());
+    ~ClientFixture();
+    ClientFixture(const ClientFixture&) = delete;
+    ClientFixture& operator=(const ClientFixture&) = delete;
+
+    bool simulatorRunning() const { return m_simulatorPort != 0; }
+    quint16 simulatorPort() const { return m_simulatorPort; }
+    /// Everything the simulator printed so far (it says what it was asked
+    /// to write).
+    QString simulatorOutput();
+    /// A host of type tavo-ne on the simulator, at the top of the graph,
+    /// named after its address.
+    NodeAttr* addSimulatorHost();
+    void startMonitors() { kernel->startMonitors(nullptr); }
+
+    QTemporaryDir dir;
+    ShareRestorer restorer;
+    TestLog log;
+    std::unique_ptr<KernelStartup> kernel;
+
+private:
+    QProcess m_simulator;
+    QString m_simulatorOut;
+    quint16 m_simulatorPort = 0;
+};

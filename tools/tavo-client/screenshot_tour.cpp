@@ -1,0 +1,93 @@
+#include "screenshot_tour.h"
+
+#include "alarm_model.h"
+#include "host_tree_model.h"
+#include "main_window.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int StepMs = 500;
+constexpr int PatienceMs = 30000; // for the first alarm of the scenario
+
+} // namespace
+
+ScreenshotTour::ScreenshotTour(MainWindow* window, const QString& folder, QObject* parent)
+    : QObject(parent)
+    , m_window(window)
+    , m_folder(folder)
+{
+}
+
+void ScreenshotTour::start()
+{
+    QDir().mkpath(m_folder);
+    QTimer::singleShot(StepMs, this, &ScreenshotTour::step);
+}
+
+bool ScreenshotTour::save(const QString& name)
+{
+    const QString path = QDir(m_folder).filePath(name);
+    const bool saved = m_window->grab().save(path);
+    std::printf("%s %s\n", saved ? "saved" : "could not save", qPrintable(path));
+    std::fflush(stdout);
+    return saved;
+}
+
+void ScreenshotTour::step()
+{
+    auto next = [this](int ms) {
+        QTimer::singleShot(ms, this, &ScreenshotTour::step);
+    };
+    switch (m_step) {
+    case 0: { // the first host with the device that carries the most alarms
+        const QModelIndex first = m_window->hostModel()->index(0, 0);
+        QModelIndex host = first;
+        while (host.isValid() && !host.data(HostTreeModel::IsHostRole).toBool())
+            host = m_window->hostModel()->index(0, 0, host);
+        if (host.isValid())
+            m_window->selectHost(host.data(HostTreeModel::KeyRole).toInt());
+        ++m_step;
+        next(3000);
+        return;
+    }
+    case 1:
+        m_window->selectDevice(QStringLiteral("PSU_0001"));
+        ++m_step;
+        next(4000); // a few periods of live values
+        return;
+    case 2:
+        save(QStringLiteral("main.png"));
+        ++m_step;
+        next(StepMs);
+        return;
+    case 3: // wait for an alarm, then show it with its help
+        if (m_window->alarmModel()->rowCount() == 0 && m_waited < PatienceMs) {
+            m_waited += StepMs;
+            next(StepMs);
+            return;
+        }
+        m_window->alarmView()->selectRow(0);
+        ++m_step;
+        next(1000);
+        return;
+    case 4:
+        save(QStringLiteral("alarm.png"));
+        if (auto* log = m_window->findChild<QDockWidget*>(QStringLiteral("logDock")))
+            log->raise();
+        ++m_step;
+        next(1000);
+        return;
+    default:
+        save(QStringLiteral("log.png"));
+        QCoreApplication::quit();
+    }
+}
