@@ -76,6 +76,7 @@ public:
     QAction* addFolder = nullptr;
     QAction* addHost = nullptr;
     QAction* editItem = nullptr;
+    QAction* moveItem = nullptr;
     QAction* removeItem = nullptr;
     QAction* connectHost = nullptr;
     QAction* disconnectHost = nullptr;
@@ -206,6 +207,33 @@ MainWindow::MainWindow(KernelStartup* kernel, LogModel* log, DesktopNotifier* no
                 [this, sink](bool on) { d->logFilter->setSinkShown(sink, on); });
         logBar->addWidget(box);
     }
+    // A debug group is traced while it is chosen here; the others stay quiet.
+    auto* group = new QComboBox;
+    group->setToolTip(tr("Debug output of one group of the kernel"));
+    auto refillGroups = [this, group] {
+        auto* guiLog = qobject_cast<GuiLog*>(share::pLog);
+        const QString chosen = group->currentText();
+        const QSignalBlocker blocker(group);
+        group->clear();
+        group->addItem(tr("No debug group"), -1);
+        const QStringList names = guiLog ? guiLog->groupNames() : QStringList();
+        for (int i = 0; i < names.size(); ++i)
+            group->addItem(names.at(i), i);
+        group->setCurrentIndex(qMax(0, group->findText(chosen)));
+    };
+    refillGroups();
+    if (auto* guiLog = qobject_cast<GuiLog*>(share::pLog))
+        connect(guiLog, &AbstractLog::groupChanged, group, refillGroups);
+    connect(group, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, group] {
+        auto* guiLog = qobject_cast<GuiLog*>(share::pLog);
+        const int chosen = group->currentData().toInt();
+        if (guiLog) {
+            for (int i = 0; i < guiLog->groupNames().size(); ++i)
+                guiLog->setGroupEnabled(i, i == chosen);
+        }
+        d->logFilter->setGroup(chosen);
+    });
+    logBar->addWidget(group);
     auto* search = new QLineEdit;
     search->setPlaceholderText(tr("Search the log"));
     search->setClearButtonEnabled(true);
@@ -232,6 +260,9 @@ MainWindow::MainWindow(KernelStartup* kernel, LogModel* log, DesktopNotifier* no
     d->editItem =
         new QAction(QIcon::fromTheme(QStringLiteral("document-edit")), tr("&Edit..."), this);
     d->editItem->setShortcut(Qt::Key_F2);
+    d->moveItem =
+        new QAction(QIcon::fromTheme(QStringLiteral("go-jump")), tr("&Move to Folder..."), this);
+    d->moveItem->setShortcut(Qt::CTRL | Qt::Key_M);
     d->removeItem =
         new QAction(QIcon::fromTheme(QStringLiteral("edit-delete")), tr("&Remove"), this);
     d->removeItem->setShortcut(QKeySequence::Delete);
@@ -249,7 +280,7 @@ MainWindow::MainWindow(KernelStartup* kernel, LogModel* log, DesktopNotifier* no
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->addAction(quit);
     QMenu* hostMenu = menuBar()->addMenu(tr("&Hosts"));
-    for (QAction* action : {d->addFolder, d->addHost, d->editItem, d->removeItem})
+    for (QAction* action : {d->addFolder, d->addHost, d->editItem, d->moveItem, d->removeItem})
         hostMenu->addAction(action);
     hostMenu->addSeparator();
     hostMenu->addAction(d->connectHost);
@@ -293,6 +324,7 @@ MainWindow::MainWindow(KernelStartup* kernel, LogModel* log, DesktopNotifier* no
             engine->connectToHost();
     });
     connect(d->editItem, &QAction::triggered, this, [this] { editSelected(); });
+    connect(d->moveItem, &QAction::triggered, this, [this] { moveSelected(); });
     connect(d->removeItem, &QAction::triggered, this, [this] {
         const QModelIndex index = d->hostView->currentIndex();
         if (!index.isValid())
@@ -511,11 +543,36 @@ void MainWindow::editSelected()
         d->hosts->renameFolder(key, alias);
 }
 
+void MainWindow::moveSelected()
+{
+    const QModelIndex index = d->hostView->currentIndex();
+    if (!index.isValid())
+        return;
+    const int key = index.data(HostTreeModel::KeyRole).toInt();
+    QStringList names = {tr("(top level)")};
+    QList<int> keys = {0};
+    for (const FolderItem* folder : qAsConst(d->kernel->hostGraph->folderList)) {
+        if (folder->key() == key)
+            continue;
+        names << utils::escapeControlCharacters(folder->alias());
+        keys << folder->key();
+    }
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(this, tr("Move to Folder"), tr("Folder:"), names, 0, false, &ok);
+    if (!ok)
+        return;
+    if (!d->hosts->moveItem(key, keys.value(names.indexOf(chosen))))
+        QMessageBox::warning(this, tr("Move to Folder"),
+                             tr("A folder cannot go into itself or below itself."));
+}
+
 void MainWindow::updateActions()
 {
     const QModelIndex index = d->hostView->currentIndex();
     const bool isHost = index.data(HostTreeModel::IsHostRole).toBool();
     d->editItem->setEnabled(index.isValid());
+    d->moveItem->setEnabled(index.isValid());
     d->removeItem->setEnabled(index.isValid());
     d->connectHost->setEnabled(isHost);
     d->disconnectHost->setEnabled(isHost);

@@ -54,6 +54,7 @@ private:
     Engine* selectedEngine() const;
     void hostChosen(const QModelIndex& current);
     void editSelected();
+    void moveSelected();
     void updateActions();
     void updateStatus();
     void openHelp();

@@ -348,6 +348,34 @@
         <source>&lt;h4&gt;No help collection installed&lt;/h4&gt;</source>
         <translation>&lt;h4&gt;Справочная коллекция не установлена&lt;/h4&gt;</translation>
     </message>
+    <message>
+        <source>Debug output of one group of the kernel</source>
+        <translation>Отладочный вывод одной группы ядра</translation>
+    </message>
+    <message>
+        <source>No debug group</source>
+        <translation>Без отладки</translation>
+    </message>
+    <message>
+        <source>&amp;Move to Folder...</source>
+        <translation>&amp;Переместить в папку...</translation>
+    </message>
+    <message>
+        <source>(top level)</source>
+        <translation>(верхний уровень)</translation>
+    </message>
+    <message>
+        <source>Move to Folder</source>
+        <translation>Перемещение в папку</translation>
+    </message>
+    <message>
+        <source>Folder:</source>
+        <translation>Папка:</translation>
+    </message>
+    <message>
+        <source>A folder cannot go into itself or below itself.</source>
+        <translation>Папку нельзя поместить в неё саму или глубже.</translation>
+    </message>
 </context>
 <context>
     <name>ParamModel</name>
