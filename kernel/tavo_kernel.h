@@ -49,6 +49,13 @@
 #include "alarms/eventmonitor.h"
 #include "alarms/sax_action_list_parser.h"
 
+// Alarm history
+#include "history/damping_rules.h"
+#include "history/flap_damper.h"
+#include "history/history_record.h"
+#include "history/history_recorder.h"
+#include "history/history_store.h"
+
 // Users
 #include "users/sax_user_list_parser.h"
 #include "users/user_capabilities.h"

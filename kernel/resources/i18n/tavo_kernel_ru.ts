@@ -102,6 +102,37 @@
     </message>
 </context>
 <context>
+    <name>DampingRules</name>
+    <message>
+        <source>Cannot read the flap damping file %1: %2</source>
+        <translation>Не удаётся прочитать файл подавления дребезга %1: %2</translation>
+    </message>
+    <message>
+        <source>Not a flap damping file</source>
+        <translation>Это не файл подавления дребезга (flapdamping)</translation>
+    </message>
+    <message>
+        <source>Failed to read the flap damping file %1 at line %2: %3; flap damping is off</source>
+        <translation>Ошибка чтения файла подавления дребезга %1 в строке %2: %3; подавление дребезга отключено</translation>
+    </message>
+    <message>
+        <source>the state of a rule must be a number from -1 to 7, not &apos;%1&apos;</source>
+        <translation>состояние в правиле должно быть числом от -1 до 7, а не &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>the hold of a rule must be a number of seconds from 0 to %1, not &apos;%2&apos;</source>
+        <translation>выдержка в правиле должна быть числом секунд от 0 до %1, а не &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>the changes of a flapping rule must be a number from 1 to %1, not &apos;%2&apos;</source>
+        <translation>число смен в правиле дребезга должно быть от 1 до %1, а не &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>the window of a flapping rule must be a number of seconds above 0 and at most %1, not &apos;%2&apos;</source>
+        <translation>окно в правиле дребезга должно быть числом секунд больше 0 и не больше %1, а не &apos;%2&apos;</translation>
+    </message>
+</context>
+<context>
     <name>Device</name>
     <message>
         <source>[populateDevice()] Device class &apos;%1&apos; is not found in class database</source>
@@ -409,6 +440,25 @@
     <message>
         <source>[EventMonitor]: Device name: %1, Param name: %2, State: %3, Actions: %4</source>
         <translation>[EventMonitor]: Устройство: %1, параметр: %2, состояние: %3, действия: %4</translation>
+    </message>
+</context>
+<context>
+    <name>FlapDamper</name>
+    <message>
+        <source>[FlapDamper] The alarm reactions are not connected to the alarm monitor directly; flap damping is not installed</source>
+        <translation>[FlapDamper] Реакции на аварии не подключены к монитору аварий напрямую; подавление дребезга не установлено</translation>
+    </message>
+    <message>
+        <source>[FlapDamper] Flap damping is on: %1 hold rules and %2 flapping rules</source>
+        <translation>[FlapDamper] Подавление дребезга включено: правил выдержки %1, правил дребезга %2</translation>
+    </message>
+    <message>
+        <source>[FlapDamper] Device %1, param %2 is flapping</source>
+        <translation>[FlapDamper] Устройство %1, параметр %2: дребезг состояния</translation>
+    </message>
+    <message>
+        <source>[FlapDamper] Device %1, param %2 stopped flapping in state %3</source>
+        <translation>[FlapDamper] Устройство %1, параметр %2: дребезг прекратился, состояние %3</translation>
     </message>
 </context>
 <context>
@@ -951,6 +1001,85 @@
     <message>
         <source>Can&apos;t open file &apos;%1&apos;: %2</source>
         <translation>Не удаётся открыть файл &apos;%1&apos;: %2</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStore</name>
+    <message>
+        <source>the quick check answered &apos;%1&apos;</source>
+        <translation>быстрая проверка ответила &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>the write-ahead log cannot be enabled: %1</source>
+        <translation>не удаётся включить журнал упреждающей записи: %1</translation>
+    </message>
+    <message>
+        <source>the schema version &apos;%1&apos; is not a number</source>
+        <translation>версия схемы &apos;%1&apos; не является числом</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::open()] Cannot create the directory of the history database &apos;%1&apos;.</source>
+        <translation>[HistoryStore::open()] Не удаётся создать каталог базы истории &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::open()] Cannot move the history database &apos;%1&apos; aside.</source>
+        <translation>[HistoryStore::open()] Не удаётся отложить в сторону базу истории &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::open()] The history database &apos;%1&apos; has schema version %2, newer than version %3 that this program knows; it was moved to &apos;%4&apos; and a new one is created.</source>
+        <translation>[HistoryStore::open()] База истории &apos;%1&apos; имеет версию схемы %2, более новую, чем известная этой программе версия %3; она перемещена в &apos;%4&apos;, создаётся новая.</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::open()] The history database &apos;%1&apos; cannot be used (%2); it was moved to &apos;%3&apos; and a new one is created.</source>
+        <translation>[HistoryStore::open()] Базу истории &apos;%1&apos; нельзя использовать (%2); она перемещена в &apos;%3&apos;, создаётся новая.</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::open()] Cannot open the history database &apos;%1&apos;: %2</source>
+        <translation>[HistoryStore::open()] Не удаётся открыть базу истории &apos;%1&apos;: %2</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::open()] &apos;%1&apos; is not a PostgreSQL address of the form postgresql://user@host:port/database.</source>
+        <translation>[HistoryStore::open()] &apos;%1&apos; не является адресом PostgreSQL вида postgresql://user@host:port/database.</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::open()] The SQL driver %1 is not available.</source>
+        <translation>[HistoryStore::open()] Драйвер SQL %1 недоступен.</translation>
+    </message>
+    <message>
+        <source>its schema version %1 is newer than version %2 that this program knows</source>
+        <translation>её версия схемы %1 новее, чем известная этой программе версия %2</translation>
+    </message>
+    <message>
+        <source>[HistoryStore] The history is written to &apos;%1&apos; again.</source>
+        <translation>[HistoryStore] История снова записывается в &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>[HistoryStore] Cannot write the history to &apos;%1&apos;: %2</source>
+        <translation>[HistoryStore] Не удаётся записать историю в &apos;%1&apos;: %2</translation>
+    </message>
+    <message>
+        <source>[HistoryStore] The history queue is full (%1 records); new records are dropped until it is written.</source>
+        <translation>[HistoryStore] Очередь истории заполнена (%1 записей); новые записи отбрасываются, пока она не будет записана.</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::query()] Cannot read the history from &apos;%1&apos;: %2</source>
+        <translation>[HistoryStore::query()] Не удаётся прочитать историю из &apos;%1&apos;: %2</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::acknowledge()] The history database is not open.</source>
+        <translation>[HistoryStore::acknowledge()] База истории не открыта.</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::acknowledge()] Cannot acknowledge the alarm %1: %2</source>
+        <translation>[HistoryStore::acknowledge()] Не удаётся квитировать аварию %1: %2</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::acknowledge()] There is no active alarm %1.</source>
+        <translation>[HistoryStore::acknowledge()] Активной аварии %1 нет.</translation>
+    </message>
+    <message>
+        <source>[HistoryStore::removeExpiredStep()] Cannot remove expired records from &apos;%1&apos;: %2</source>
+        <translation>[HistoryStore::removeExpiredStep()] Не удаётся удалить устаревшие записи из &apos;%1&apos;: %2</translation>
     </message>
 </context>
 </TS>

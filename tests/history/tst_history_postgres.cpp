@@ -1,0 +1,313 @@
+// The history shared in PostgreSQL: two stores stand for two clients on one
+// database, against a real server of the test's own.
+
+#include "history/history_store.h"
+#include "pg_server.h"
+#include "testlog.h"
+
+#include <QDateTime>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const int seenElsewhereTimeoutMs = 10000;
+
+HistoryRecord rec(HistoryRecord::Kind kind, qint64 timeMs, int hostKey, const QString& param,
+                  int state, const QString& text)
+{
+    HistoryRecord r;
+    r.kind = kind;
+    r.timeMs = timeMs;
+    r.hostKey = hostKey;
+    r.hostAddress = QStringLiteral("10.0.0.%1:7000").arg(hostKey);
+    r.hostName = QStringLiteral("host%1").arg(hostKey);
+    r.device = QStringLiteral("PSU_0001");
+    r.param = param;
+    r.state = state;
+    r.oldState = -2;
+    r.text = text;
+    return r;
+}
+
+QStringList textsOf(const QList<HistoryRecord>& records)
+{
+    QStringList texts;
+    for (const HistoryRecord& r : records)
+        texts << r.text;
+    return texts;
+}
+
+/// A connection of the test's own, to look at what the stores wrote.
+class RawPg
+{
+public:
+    RawPg(quint16 port, const QString& database)
+        : m_name(QStringLiteral("raw-pg-%1").arg(++serial))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        db.setHostName(PgServer::host());
+        db.setPort(port);
+        db.setUserName(PgServer::user());
+        db.setDatabaseName(database);
+        db.open();
+    }
+    ~RawPg()
+    {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    RawPg(const RawPg&) = delete;
+    RawPg& operator=(const RawPg&) = delete;
+
+    bool isOpen() const { return QSqlDatabase::database(m_name, false).isOpen(); }
+    QString error() const { return QSqlDatabase::database(m_name, false).lastError().text(); }
+    QVariant value(const QString& sql) const
+    {
+        QSqlQuery query(QSqlDatabase::database(m_name, false));
+        if (!query.exec(sql) || !query.next())
+            return QVariant();
+        return query.value(0);
+    }
+    bool exec(const QString& sql) const
+    {
+        QSqlQuery query(QSqlDatabase::database(m_name, false));
+        return query.exec(sql);
+    }
+
+private:
+    static int serial;
+    QString m_name;
+};
+
+int RawPg::serial = 0;
+
+} // namespace
+
+class TstHistoryPostgres : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void schemaIsCreatedOnce();
+    void recordsWrittenByOneAreQueriedByTheOther();
+    void acknowledgementIsSeenByTheOther();
+
+private:
+    /// A database of the current test function's own, empty.
+    QString freshDatabaseUrl();
+    QString failureText(const QString& error) const;
+
+    std::unique_ptr<PgServer> m_server;
+    TestLog m_log;
+    std::unique_ptr<LogInstaller> m_logInstaller;
+    QString m_database;
+    int m_databases = 0;
+};
+
+void TstHistoryPostgres::initTestCase()
+{
+    if (!PgServer::available())
+        QSKIP("The PostgreSQL server is not installed (scripts/install-deps installs postgresql).");
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        QSKIP(
+            "Qt's QPSQL driver is not installed (scripts/install-deps installs libqt5sql5-psql).");
+    m_server = std::make_unique<PgServer>();
+    QVERIFY2(m_server->start(), qPrintable(m_server->log()));
+    m_logInstaller = std::make_unique<LogInstaller>(&m_log);
+}
+
+void TstHistoryPostgres::init()
+{
+    m_log.clear();
+}
+
+void TstHistoryPostgres::cleanup()
+{
+    // Writes and refreshes run on timers; their SQL errors only reach the log.
+    QVERIFY2(m_log.errors().isEmpty(), qPrintable(m_log.errors().join(QLatin1Char('\n'))));
+}
+
+void TstHistoryPostgres::cleanupTestCase()
+{
+    m_logInstaller.reset();
+    if (m_server)
+        m_server->stop();
+}
+
+QString TstHistoryPostgres::freshDatabaseUrl()
+{
+    m_database = QStringLiteral("history_%1").arg(++m_databases);
+    RawPg admin(m_server->port(), PgServer::database());
+    if (!admin.isOpen() || !admin.exec(QStringLiteral("CREATE DATABASE %1").arg(m_database)))
+        return QString();
+    return QStringLiteral("postgresql://%1@%2:%3/%4")
+        .arg(PgServer::user(), PgServer::host())
+        .arg(m_server->port())
+        .arg(m_database);
+}
+
+QString TstHistoryPostgres::failureText(const QString& error) const
+{
+    return error + QLatin1Char('\n') + m_log.errors().join(QLatin1Char('\n'));
+}
+
+void TstHistoryPostgres::schemaIsCreatedOnce()
+{
+    const QString url = freshDatabaseUrl();
+    QVERIFY(!url.isEmpty());
+    QString error;
+    HistoryStore first;
+    QVERIFY2(first.open(url, &error), qPrintable(failureText(error)));
+    QVERIFY(first.isShared());
+    first.record(rec(HistoryRecord::StateChange, QDateTime::currentMSecsSinceEpoch(), 1,
+                     QStringLiteral("temp"), 3, QStringLiteral("before the second open")));
+    QVERIFY(first.flush());
+
+    RawPg raw(m_server->port(), m_database);
+    QVERIFY2(raw.isOpen(), qPrintable(raw.error()));
+    const QString versionSql =
+        QStringLiteral("SELECT value FROM meta WHERE name = 'schema_version'");
+    QCOMPARE(raw.value(versionSql).toString(), QString::number(HistoryStore::SchemaVersion));
+    // A migration rewrites the version row and a re-creation makes new
+    // tables: the row's transaction id and the tables' oids would change.
+    const QString versionRowSql =
+        QStringLiteral("SELECT xmin::text FROM meta WHERE name = 'schema_version'");
+    const QString tablesSql =
+        QStringLiteral("SELECT string_agg(c.oid::text || ':' || c.relname, ',' ORDER BY c.relname) "
+                       "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                       "WHERE n.nspname = 'public' AND c.relkind = 'r'");
+    const QString versionRow = raw.value(versionRowSql).toString();
+    const QString tables = raw.value(tablesSql).toString();
+    QVERIFY(!versionRow.isEmpty());
+    QVERIFY2(tables.contains(QLatin1String(":history")) &&
+                 tables.contains(QLatin1String(":meta")) &&
+                 tables.contains(QLatin1String(":active_alarms")),
+             qPrintable(tables));
+
+    HistoryStore second;
+    QVERIFY2(second.open(url, &error), qPrintable(failureText(error)));
+    QVERIFY(second.setAsidePath().isEmpty());
+    QCOMPARE(raw.value(versionRowSql).toString(), versionRow);
+    QCOMPARE(raw.value(tablesSql).toString(), tables);
+    QCOMPARE(raw.value(QStringLiteral("SELECT count(*) FROM meta")).toInt(), 1);
+    QCOMPARE(textsOf(second.query(HistoryFilter())),
+             QStringList {QStringLiteral("before the second open")});
+}
+
+void TstHistoryPostgres::recordsWrittenByOneAreQueriedByTheOther()
+{
+    const QString url = freshDatabaseUrl();
+    QVERIFY(!url.isEmpty());
+    QString error;
+    HistoryStore writer;
+    HistoryStore reader;
+    QVERIFY2(writer.open(url, &error), qPrintable(failureText(error)));
+    QVERIFY2(reader.open(url, &error), qPrintable(failureText(error)));
+
+    const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 10000;
+    HistoryRecord write =
+        rec(HistoryRecord::Write, t0 + 1000, 2, QStringLiteral("gain"), 0, QStringLiteral("12"));
+    write.oldText = QStringLiteral("10");
+    write.user = QStringLiteral("иванов");
+    writer.record(rec(HistoryRecord::StateChange, t0, 1, QStringLiteral("temp"), 3,
+                      QStringLiteral("перегрев")));
+    writer.record(write);
+    writer.record(rec(HistoryRecord::Connected, t0 + 2000, 1, QString(), -1, QStringLiteral("up")));
+    QSignalSpy written(&writer, &HistoryStore::recordsWritten);
+    QVERIFY(writer.flush());
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(written.at(0).at(0).toInt(), 3);
+
+    QCOMPARE(reader.recordCount(), Q_INT64_C(3));
+    const QList<HistoryRecord> all = reader.query(HistoryFilter());
+    QCOMPARE(
+        textsOf(all),
+        (QStringList {QStringLiteral("up"), QStringLiteral("12"), QStringLiteral("перегрев")}));
+    const HistoryRecord& read = all.at(1);
+    QVERIFY(read.id > 0);
+    QCOMPARE(read.timeMs, write.timeMs);
+    QCOMPARE(read.kind, HistoryRecord::Write);
+    QCOMPARE(read.hostKey, 2);
+    QCOMPARE(read.hostAddress, write.hostAddress);
+    QCOMPARE(read.hostName, write.hostName);
+    QCOMPARE(read.device, write.device);
+    QCOMPARE(read.param, write.param);
+    QCOMPARE(read.state, write.state);
+    QCOMPARE(read.oldState, write.oldState);
+    QCOMPARE(read.oldText, write.oldText);
+    QCOMPARE(read.user, write.user);
+
+    HistoryFilter writes;
+    writes.kinds = {HistoryRecord::Write};
+    QCOMPARE(textsOf(reader.query(writes)), QStringList {QStringLiteral("12")});
+    HistoryFilter host1;
+    host1.hostKey = 1;
+    host1.fromMs = t0 + 1;
+    QCOMPARE(textsOf(reader.query(host1)), QStringList {QStringLiteral("up")});
+
+    // The other way round; the ids of both clients come from one sequence.
+    reader.record(
+        rec(HistoryRecord::Disconnected, t0 + 3000, 1, QString(), -1, QStringLiteral("down")));
+    QVERIFY(reader.flush());
+    const QList<HistoryRecord> seen = writer.query(HistoryFilter());
+    QCOMPARE(textsOf(seen),
+             (QStringList {QStringLiteral("down"), QStringLiteral("up"), QStringLiteral("12"),
+                           QStringLiteral("перегрев")}));
+    QVERIFY(seen.at(0).id > seen.at(1).id);
+}
+
+void TstHistoryPostgres::acknowledgementIsSeenByTheOther()
+{
+    const QString url = freshDatabaseUrl();
+    QVERIFY(!url.isEmpty());
+    QString error;
+    HistoryStore operatorA;
+    HistoryStore operatorB;
+    QVERIFY2(operatorA.open(url, &error), qPrintable(failureText(error)));
+    QVERIFY2(operatorB.open(url, &error), qPrintable(failureText(error)));
+    // Each client only learns of the other's changes by re-reading.
+    QVERIFY(operatorB.refreshInterval() > 0);
+    QSignalSpy changedInB(&operatorB, &HistoryStore::activeAlarmsChanged);
+
+    operatorA.record(rec(HistoryRecord::StateChange, QDateTime::currentMSecsSinceEpoch(), 1,
+                         QStringLiteral("temp"), 3, QString()));
+    QVERIFY(operatorA.flush());
+    QTRY_COMPARE_WITH_TIMEOUT(changedInB.count(), 1, seenElsewhereTimeoutMs);
+    QList<ActiveAlarm> alarms = operatorB.activeAlarms();
+    QCOMPARE(alarms.size(), 1);
+    QVERIFY(!alarms.at(0).acknowledged);
+    const qint64 id = operatorA.activeAlarms().at(0).id;
+    QCOMPARE(alarms.at(0).id, id);
+
+    QVERIFY2(
+        operatorA.acknowledge(id, QStringLiteral("петров"), QStringLiteral("fan replaced"), &error),
+        qPrintable(failureText(error)));
+    QTRY_COMPARE_WITH_TIMEOUT(changedInB.count(), 2, seenElsewhereTimeoutMs);
+    alarms = operatorB.activeAlarms();
+    QCOMPARE(alarms.size(), 1);
+    QVERIFY(alarms.at(0).acknowledged);
+    QCOMPARE(alarms.at(0).ackUser, QStringLiteral("петров"));
+    QCOMPARE(alarms.at(0).ackComment, QStringLiteral("fan replaced"));
+    QCOMPARE(alarms.at(0).ackState, 3);
+    QVERIFY(alarms.at(0).ackTimeMs > 0);
+
+    HistoryFilter acknowledgements;
+    acknowledgements.kinds = {HistoryRecord::Acknowledged};
+    const QList<HistoryRecord> records = operatorB.query(acknowledgements);
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records.at(0).user, QStringLiteral("петров"));
+}
+
+QTEST_GUILESS_MAIN(TstHistoryPostgres)
+#include "tst_history_postgres.moc"
