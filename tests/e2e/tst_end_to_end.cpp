@@ -23,6 +23,8 @@ public:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+        // The history goes to the per-user data folder: a test's own.
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), configDir + QStringLiteral("/data"));
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::SeparateChannels);
         QObject::connect(&process, &QProcess::readyReadStandardOutput,
@@ -91,6 +93,7 @@ private Q_SLOTS:
     void templateAndProfileRunOnEveryHostOfTheGraph();
     void boardReportsAndUserRightsAreHonoured();
     void silentHostIsShownAndSoIsItsReturn();
+    void historyTellsWhatHappenedAfterwards();
     void hostGraphChangesAreSavedOrTheOperatorIsTold_data();
     void hostGraphChangesAreSavedOrTheOperatorIsTold();
 
@@ -301,6 +304,30 @@ void TstEndToEnd::boardReportsAndUserRightsAreHonoured()
     // E1_0002 blinks: its disappearance is reported as missing.
     QTRY_VERIFY_WITH_TIMEOUT(watcher->has(QStringLiteral("BOARD 127\\.0\\.0\\.1 E1_0002 MISSING")),
                              8000);
+}
+
+void TstEndToEnd::historyTellsWhatHappenedAfterwards()
+{
+    Ports ports;
+    auto simulator = startSimulator(ports);
+    QVERIFY(simulator);
+    auto watching =
+        startClient(QStringLiteral("tavo-ne"), ports.tcp, {QStringLiteral("--duration=10")});
+    QVERIFY(watching->process.waitForFinished(30000));
+    QVERIFY(watching->has(QStringLiteral("STATE \\S+ E1_0002 los CRIT")));
+
+    // Later, with the same per-user folders: what happened, oldest first.
+    Program history(QStringLiteral(TAVO_CONSOLE_BIN),
+                    {QStringLiteral("--resdir=" TAVO_DEMO_DIR), QStringLiteral("--history")},
+                    m_dir->filePath(QStringLiteral("config")));
+    QVERIFY(history.process.waitForFinished(20000));
+    QCOMPARE(history.process.exitCode(), 0);
+    QVERIFY2(history.has(QStringLiteral("^\\S+ #\\d+ 127\\.0\\.0\\.1 CONNECTED$")),
+             qPrintable(history.out));
+    QVERIFY(history.has(QStringLiteral(" STATE E1_0002\\.los CRIT \\(was NORM\\)$")));
+    QVERIFY(history.has(QStringLiteral(" REACTION E1_0002\\.los sms: \\+100: los$")));
+    QVERIFY(history.out.indexOf(QLatin1String(" CONNECTED")) <
+            history.out.indexOf(QLatin1String(" STATE ")));
 }
 
 void TstEndToEnd::silentHostIsShownAndSoIsItsReturn()

@@ -7,6 +7,9 @@
 #include "connections/engine_box.h"
 #include "connections/protocol_manager.h"
 #include "foundation/app_shared.h"
+#include "history/flap_damper.h"
+#include "history/history_recorder.h"
+#include "history/history_store.h"
 #include "hostgraph/host_graph.h"
 #include "hosttypes/host_type_db.h"
 #include "users/sax_user_list_parser.h"
@@ -98,6 +101,9 @@ KernelStartup::KernelStartup(AbstractLog* log)
 
 KernelStartup::~KernelStartup()
 {
+    // What is still queued is written while the hosts it names exist.
+    recorder.reset();
+    history.reset();
     share::boardController = nullptr;
     boardController.reset();
     alarmMonitor.reset();
@@ -117,14 +123,14 @@ KernelStartup::~KernelStartup()
 }
 
 NodeAttr* KernelStartup::createHost(const QString& url, int port, const QString& hostType,
-                                   const QString& protocol, const QMap<QString, QString>& vars,
-                                   QString* error)
+                                    const QString& protocol, const QMap<QString, QString>& vars,
+                                    QString* error)
 {
     QString protocolName = protocol;
     if (protocolName.isEmpty()) {
         const HostType* type = hostTypeDb->findHostType(hostType);
-        protocolName = type && !type->protocolName.isEmpty() ? type->protocolName
-                                                             : QStringLiteral("tavo");
+        protocolName =
+            type && !type->protocolName.isEmpty() ? type->protocolName : QStringLiteral("tavo");
     }
     if (port <= 0)
         port = protocols->getDefaultProtocolPort(protocolName);
@@ -146,6 +152,8 @@ void KernelStartup::startMonitors(AlarmNotifier* notifier)
 {
     alarmMonitor = std::make_unique<AlarmMonitor>(nullptr);
     alarmMonitor->eventMonitor->setNotifier(notifier);
+    // Only with the user's damping file; without it reactions run as always.
+    damper = FlapDamper::installFromUserFile(alarmMonitor.get());
     boardController = std::make_unique<BoardController>(nullptr);
     share::boardController = boardController.get();
     usersFile = QStringLiteral("%1/%2").arg(share::m_sXmlUserListPath, share::m_sXmlUserListFile);
@@ -153,10 +161,29 @@ void KernelStartup::startMonitors(AlarmNotifier* notifier)
         SaxUserListParser::readFile(usersFile, &users);
 }
 
+bool KernelStartup::startHistory(const QString& location)
+{
+    history = std::make_unique<HistoryStore>();
+    if (!history->open(location.isEmpty() ? HistoryStore::defaultSqlitePath() : location)) {
+        history.reset();
+        return false;
+    }
+    recorder = std::make_unique<HistoryRecorder>(history.get());
+    if (alarmMonitor)
+        recorder->watch(alarmMonitor.get());
+    recorder->watch(damper.data());
+    recorder->watch(engineBox.get());
+    recorder->setUser(users.currentUser);
+    return true;
+}
+
 bool KernelStartup::setUser(const QString& name, QString* error)
 {
-    if (users.setCurrentUser(name))
+    if (users.setCurrentUser(name)) {
+        if (recorder)
+            recorder->setUser(name);
         return true;
+    }
     if (error)
         *error = QCoreApplication::translate("KernelStartup", "'%1' is not a user of %2")
                      .arg(name, usersFile);

@@ -3,6 +3,7 @@
 #include "users/user_capabilities.h"
 
 #include <QMap>
+#include <QPointer>
 #include <QScriptEngine>
 #include <QString>
 
@@ -13,7 +14,10 @@ class AlarmMonitor;
 class AlarmNotifier;
 class BoardController;
 class ClassDb;
+class FlapDamper;
 class EngineBox;
+class HistoryRecorder;
+class HistoryStore;
 class HostGraph;
 class HostTypeDb;
 class NodeAttr;
@@ -66,6 +70,12 @@ public:
     /// monitor with its event monitor delivering through @p notifier, the
     /// observed board and the users of the users file.
     void startMonitors(AlarmNotifier* notifier);
+    /// From now on records the history (alarm states, writes, connections,
+    /// reactions) into @p location, a SQLite file or a PostgreSQL URL; empty:
+    /// the per-user file. A history that cannot be opened is logged and the
+    /// program goes on without one. After startMonitors().
+    bool startHistory(const QString& location);
+
     /// Makes @p name the current user; false, with the reason in @p error,
     /// for a name the users file does not know.
     bool setUser(const QString& name, QString* error);
@@ -82,6 +92,10 @@ public:
     std::unique_ptr<HostGraph> hostGraph;
     std::unique_ptr<AlarmMonitor> alarmMonitor;
     std::unique_ptr<BoardController> boardController;
+    /// Owned by the alarm monitor; null without a damping file.
+    QPointer<FlapDamper> damper;
     UserCapabilities users;
     QString usersFile;
+    std::unique_ptr<HistoryStore> history;
+    std::unique_ptr<HistoryRecorder> recorder;
 };

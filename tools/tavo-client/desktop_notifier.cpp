@@ -14,6 +14,7 @@ DesktopNotifier::DesktopNotifier(QObject* parent)
 
 void DesktopNotifier::sendEmail(const QString& address, const QString& text)
 {
+    Q_EMIT reactionPerformed(QStringLiteral("email"), QStringLiteral("%1: %2").arg(address, text));
     if (m_email) {
         m_email(address, text);
         return;
@@ -27,6 +28,7 @@ void DesktopNotifier::sendEmail(const QString& address, const QString& text)
 
 void DesktopNotifier::sendSms(const QString& address, const QString& text)
 {
+    Q_EMIT reactionPerformed(QStringLiteral("sms"), QStringLiteral("%1: %2").arg(address, text));
     if (m_sms) {
         m_sms(address, text);
         return;
@@ -39,6 +41,7 @@ void DesktopNotifier::sendSms(const QString& address, const QString& text)
 
 void DesktopNotifier::playSound(const QString& fileName)
 {
+    Q_EMIT reactionPerformed(QStringLiteral("sound"), fileName);
     if (!m_sound)
         return;
     // A missing file or a machine without sound output is no reason to

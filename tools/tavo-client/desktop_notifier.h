@@ -31,6 +31,9 @@ public:
 
 Q_SIGNALS:
     void soundPlayed(const QString& fileName);
+    /// Every reaction the event monitor asked for, delivered or not, for
+    /// the history.
+    void reactionPerformed(const QString& kind, const QString& detail);
 
 private:
     Sender m_email;

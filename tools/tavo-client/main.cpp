@@ -11,6 +11,7 @@
 #include "connections/engine.h"
 #include "connections/engine_box.h"
 #include "foundation/app_shared.h"
+#include "history/history_recorder.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -69,6 +70,12 @@ int main(int argc, char** argv)
     }
     DesktopNotifier notifier;
     kernel.startMonitors(&notifier);
+    kernel.startHistory(optionValue(arguments, QStringLiteral("--history-db=")));
+    if (HistoryRecorder* recorder = kernel.recorder.get())
+        QObject::connect(&notifier, &DesktopNotifier::reactionPerformed, recorder,
+                         [recorder](const QString& kind, const QString& detail) {
+                             recorder->recordReaction(kind, detail);
+                         });
 
     // Writing needs a user with the right to it when the users file has
     // users: the one given, or the one chosen at log-in.

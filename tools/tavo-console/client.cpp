@@ -8,6 +8,7 @@
 #include "devices/paramlist.h"
 #include "foundation/app_shared.h"
 #include "foundation/safe_text.h"
+#include "history/history_recorder.h"
 #include "hostgraph/host_graph.h"
 #include "templates/action_box.h"
 #include "templates/sax_template_parser.h"
@@ -379,14 +380,22 @@ void Client::openTerminal(QList<int> keys)
 void Client::sendEmail(const QString& address, const QString& text)
 {
     print(QStringLiteral("REACTION email to %1: %2").arg(address, text));
+    if (m_recorder)
+        m_recorder->recordReaction(QStringLiteral("email"),
+                                   QStringLiteral("%1: %2").arg(address, text));
 }
 
 void Client::sendSms(const QString& address, const QString& text)
 {
     print(QStringLiteral("REACTION sms to %1: %2").arg(address, text));
+    if (m_recorder)
+        m_recorder->recordReaction(QStringLiteral("sms"),
+                                   QStringLiteral("%1: %2").arg(address, text));
 }
 
 void Client::playSound(const QString& fileName)
 {
     print(QStringLiteral("REACTION sound %1").arg(fileName));
+    if (m_recorder)
+        m_recorder->recordReaction(QStringLiteral("sound"), fileName);
 }

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 class DeviceDb;
+class HistoryRecorder;
 class Engine;
 class Param;
 class ParamCore;
@@ -66,6 +67,9 @@ public:
     /// Connects every host; exits the process with 3 when none connects.
     void start();
 
+    /// Reactions are recorded in the history through @p recorder (may be null).
+    void setRecorder(HistoryRecorder* recorder) { m_recorder = recorder; }
+
     void sendEmail(const QString& address, const QString& text) override;
     void sendSms(const QString& address, const QString& text) override;
     void playSound(const QString& fileName) override;
@@ -100,5 +104,6 @@ private:
     };
     QHash<const Engine*, Hearing> m_hearing;
     QTimer m_silenceTimer;
+    HistoryRecorder* m_recorder = nullptr;
     bool m_filesStarted = false;
 };

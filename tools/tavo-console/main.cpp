@@ -3,6 +3,7 @@
 
 #include "client.h"
 #include "console_log.h"
+#include "history_commands.h"
 #include "kernel_startup.h"
 
 #include "alarms/alarmmonitor.h"
@@ -10,8 +11,11 @@
 #include "board/boardcontroller.h"
 #include "devices/paramlist.h"
 #include "foundation/app_shared.h"
+#include "users/sax_user_list_parser.h"
+#include "users/user_capabilities.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QTranslator>
@@ -46,6 +50,12 @@ const char* const clientHelp =
     "  --board                       = Print the observed board's reports\n"
     "  --add-host=<url>:<port>:<type> = Add a host to the user's host graph, saved on\n"
     "                                  exit (repeatable)\n"
+    "  --history[=<since>]           = Print the recorded history (since an ISO time or\n"
+    "                                  an age such as 2h or 7d) and exit\n"
+    "  --alarms                      = Print the active alarms with their ids and exit\n"
+    "  --ack=<id> [--comment=<text>] = Acknowledge an active alarm (needs 'write')\n"
+    "  --history-db=<file or postgresql://user@host:port/db> = Where the history is\n"
+    "                                  (default: the per-user history.sqlite)\n"
     "  --var=<name>=<value>          = A protocol variable of the hosts given here, such\n"
     "                                  as --var=community=private (repeatable)\n"
     "  --lang=ru, --lang=en          = The kernel's messages in Russian or English\n"
@@ -77,6 +87,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tavo-console: %s\n%s", qPrintable(error), clientHelp);
         return 2;
     }
+    HistoryCommands historyCommands;
+    if (!historyCommands.parse(arguments, &error)) {
+        std::fprintf(stderr, "tavo-console: %s\n%s", qPrintable(error), clientHelp);
+        return 2;
+    }
     share::isSingleMode = !share::hostUrl.isEmpty();
 
     // 2. The log, before anything that logs.
@@ -85,6 +100,22 @@ int main(int argc, char** argv)
     ConsoleLog log(share::isDebugMode,
                    QStringList(options.debugGroups)
                        << QCoreApplication::translate("Engine", "Engine Socket"));
+
+    // The history modes read what was recorded and end: no host is watched.
+    if (historyCommands.wanted()) {
+        UserCapabilities users;
+        const QString usersFile =
+            QStringLiteral("%1/%2").arg(share::m_sXmlUserListPath, share::m_sXmlUserListFile);
+        if (QFileInfo::exists(usersFile))
+            SaxUserListParser::readFile(usersFile, &users);
+        const QString user = options.user.isEmpty() ? share::userType : options.user;
+        if (!user.isEmpty() && !users.setCurrentUser(user)) {
+            std::fprintf(stderr, "tavo-console: '%s' is not a user of %s\n", qPrintable(user),
+                         qPrintable(usersFile));
+            return 4;
+        }
+        return historyCommands.run(user, users);
+    }
 
     // 3. to 5. Classes, host types, protocols, engines and the host graph:
     // the user's, or the one host of the command line.
@@ -109,6 +140,8 @@ int main(int argc, char** argv)
     // board and the users.
     Client client(options);
     kernel.startMonitors(&client);
+    kernel.startHistory(historyCommands.location);
+    client.setRecorder(kernel.recorder.get());
     const QString user = options.user.isEmpty() ? share::userType : options.user;
     if (!user.isEmpty()) {
         QString error;
