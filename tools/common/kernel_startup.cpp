@@ -161,19 +161,24 @@ void KernelStartup::startMonitors(AlarmNotifier* notifier)
         SaxUserListParser::readFile(usersFile, &users);
 }
 
-bool KernelStartup::startHistory(const QString& location)
+bool KernelStartup::startHistory(const QString& location, int retentionDays)
 {
     history = std::make_unique<HistoryStore>();
     if (!history->open(location.isEmpty() ? HistoryStore::defaultSqlitePath() : location)) {
         history.reset();
         return false;
     }
+    history->setRetentionDays(retentionDays);
     recorder = std::make_unique<HistoryRecorder>(history.get());
     if (alarmMonitor)
         recorder->watch(alarmMonitor.get());
     recorder->watch(damper.data());
     recorder->watch(engineBox.get());
-    recorder->setUser(users.currentUser);
+    // Without a user of the users file, writes are the account's own.
+    recorder->setUser(users.currentUser.isEmpty() ||
+                              users.currentUser == UserCapabilities::undefinedUserName()
+                          ? qEnvironmentVariable("USER")
+                          : users.currentUser);
     return true;
 }
 

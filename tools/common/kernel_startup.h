@@ -74,7 +74,8 @@ public:
     /// reactions) into @p location, a SQLite file or a PostgreSQL URL; empty:
     /// the per-user file. A history that cannot be opened is logged and the
     /// program goes on without one. After startMonitors().
-    bool startHistory(const QString& location);
+    /// Records older than @p retentionDays are removed as the program runs.
+    bool startHistory(const QString& location, int retentionDays = 90);
 
     /// Makes @p name the current user; false, with the reason in @p error,
     /// for a name the users file does not know.

@@ -114,6 +114,9 @@ bool HistoryCommands::parse(const QStringList& arguments, QString* error)
         } else if (argument.startsWith(QLatin1String("--history-limit="))) {
             limit = argument.mid(16).toInt(&ok);
             ok = ok && limit > 0;
+        } else if (argument.startsWith(QLatin1String("--history-days="))) {
+            retentionDays = argument.mid(15).toInt(&ok);
+            ok = ok && retentionDays > 0;
         } else if (argument == QLatin1String("--alarms")) {
             alarms = true;
         } else if (argument.startsWith(QLatin1String("--ack="))) {

@@ -18,6 +18,8 @@ struct HistoryCommands
     /// "2h", "7d"; empty: everything.
     QString since;
     int limit = 1000;
+    /// --history-days=<n>: how long records are kept.
+    int retentionDays = 90;
     bool alarms = false;
     qint64 ackId = 0;
     QString comment;

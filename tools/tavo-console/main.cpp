@@ -56,6 +56,7 @@ const char* const clientHelp =
     "  --ack=<id> [--comment=<text>] = Acknowledge an active alarm (needs 'write')\n"
     "  --history-db=<file or postgresql://user@host:port/db> = Where the history is\n"
     "                                  (default: the per-user history.sqlite)\n"
+    "  --history-days=<n>            = Keep the history n days (90)\n"
     "  --var=<name>=<value>          = A protocol variable of the hosts given here, such\n"
     "                                  as --var=community=private (repeatable)\n"
     "  --lang=ru, --lang=en          = The kernel's messages in Russian or English\n"
@@ -140,7 +141,7 @@ int main(int argc, char** argv)
     // board and the users.
     Client client(options);
     kernel.startMonitors(&client);
-    kernel.startHistory(historyCommands.location);
+    kernel.startHistory(historyCommands.location, historyCommands.retentionDays);
     client.setRecorder(kernel.recorder.get());
     const QString user = options.user.isEmpty() ? share::userType : options.user;
     if (!user.isEmpty()) {
