@@ -41,6 +41,18 @@ struct WindowFixture : ClientFixture
     }
     ~WindowFixture() { window.reset(); }
 
+    /// The host's device shown, as an operator picks it; false when it
+    /// never appears.
+    bool showDevice(const QString& device)
+    {
+        window->selectHost(host->key());
+        if (!QTest::qWaitFor([&] { return window->deviceModel()->indexOf(device).isValid(); },
+                             10000))
+            return false;
+        window->selectDevice(device);
+        return window->paramModel()->device() != nullptr;
+    }
+
     QString valueText(const QString& param) const
     {
         const QModelIndex index = window->paramModel()->indexOf(param, ParamModel::ValueColumn);
@@ -77,23 +89,16 @@ void TstMainWindow::hostConnectsAndItsValuesShow()
     QVERIFY(host.isValid());
     QTRY_VERIFY_WITH_TIMEOUT(host.data(HostTreeModel::ConnectedRole).toBool(), 10000);
 
-    fx.window->selectHost(fx.host->key());
-    QTRY_VERIFY_WITH_TIMEOUT(fx.window->deviceModel()->indexOf(QStringLiteral("E1_0001")).isValid(),
-                             10000);
-    fx.window->selectDevice(QStringLiteral("E1_0001"));
-    QCOMPARE(fx.window->paramModel()->device() != nullptr, true);
+    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
     QTRY_VERIFY_WITH_TIMEOUT(!fx.valueText(QStringLiteral("los")).isEmpty(), 10000);
 }
 
 void TstMainWindow::alarmShowsInThePanelWithItsSeverity()
 {
     WindowFixture fx;
-    fx.window->selectHost(fx.host->key());
-    QTRY_VERIFY_WITH_TIMEOUT(
-        fx.window->deviceModel()->indexOf(QStringLiteral("PSU_0001")).isValid(), 10000);
     // The window reads what it shows: the power supply's temperature rises
     // into its alarm thresholds in the demo scenario.
-    fx.window->selectDevice(QStringLiteral("PSU_0001"));
+    QVERIFY(fx.showDevice(QStringLiteral("PSU_0001")));
     QTRY_VERIFY_WITH_TIMEOUT(fx.window->alarmModel()->rowCount() > 0, 30000);
     const QModelIndex first = fx.window->alarmModel()->index(0, AlarmModel::SeverityColumn);
     QVERIFY(first.data(AlarmModel::SeverityRole).toInt() >= 0);
@@ -105,10 +110,7 @@ void TstMainWindow::writeThroughTheEditorReachesTheHost()
 {
     WindowFixture fx;
     QVERIFY(fx.kernel->setUser(QStringLiteral("engineer"), nullptr));
-    fx.window->selectHost(fx.host->key());
-    QTRY_VERIFY_WITH_TIMEOUT(fx.window->deviceModel()->indexOf(QStringLiteral("E1_0001")).isValid(),
-                             10000);
-    fx.window->selectDevice(QStringLiteral("E1_0001"));
+    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
     const QModelIndex label =
         fx.window->paramModel()->indexOf(QStringLiteral("label"), ParamModel::ValueColumn);
     QVERIFY(label.isValid());
@@ -132,10 +134,7 @@ void TstMainWindow::viewerCannotEdit()
 {
     WindowFixture fx;
     QVERIFY(fx.kernel->setUser(QStringLiteral("viewer"), nullptr));
-    fx.window->selectHost(fx.host->key());
-    QTRY_VERIFY_WITH_TIMEOUT(fx.window->deviceModel()->indexOf(QStringLiteral("E1_0001")).isValid(),
-                             10000);
-    fx.window->selectDevice(QStringLiteral("E1_0001"));
+    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
     const QModelIndex label =
         fx.window->paramModel()->indexOf(QStringLiteral("label"), ParamModel::ValueColumn);
     QVERIFY(label.isValid());
@@ -149,10 +148,7 @@ void TstMainWindow::viewerCannotEdit()
 void TstMainWindow::hiddenWindowReadsNothing()
 {
     WindowFixture fx;
-    fx.window->selectHost(fx.host->key());
-    QTRY_VERIFY_WITH_TIMEOUT(fx.window->deviceModel()->indexOf(QStringLiteral("E1_0001")).isValid(),
-                             10000);
-    fx.window->selectDevice(QStringLiteral("E1_0001"));
+    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
     QVERIFY(fx.window->paramModel()->isActive());
     fx.window->hide();
     QVERIFY(!fx.window->paramModel()->isActive());
