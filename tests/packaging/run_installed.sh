@@ -49,6 +49,17 @@ deb)
     ;;
 esac
 
+# The desktop client comes with its menu entry and icon.
+root=$(dirname "$bin")
+for file in "$bin/tavo-client" "$root/share/applications/tavo-client.desktop" \
+    "$root/share/icons/hicolor/128x128/apps/tavo-client.png" \
+    "$root/share/tavo-client/doc/alarms.qch"; do
+    if [ ! -e "$file" ]; then
+        echo "not installed: $file" >&2
+        exit 1
+    fi
+done
+
 sim=""
 cleanup() {
     if [ -n "$sim" ]; then kill "$sim" 2>/dev/null || true; fi
