@@ -66,8 +66,9 @@ public:
     /// Default 200 ms.
     void setFlushInterval(int ms);
     int flushInterval() const;
-    /// How long one timer-driven slice may write before it commits and
-    /// yields to the event loop; default 4 ms, 0 for no limit.
+    /// How long one timer-driven slice may write before it yields to the
+    /// event loop, the batch's transaction left open for the next slice;
+    /// default 4 ms, 0 for no limit.
     void setSliceBudget(int ms);
     int sliceBudget() const;
 
