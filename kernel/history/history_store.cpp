@@ -194,8 +194,6 @@ public:
         retentionTimer.setSingleShot(true);
     }
 
-    using Migration = bool (HistoryStorePrivate::*)(QString* reason);
-
     // Opening.
     bool openSqlite(const QString& path, QString* error);
     bool openPostgres(const QString& url, QString* error);
@@ -372,10 +370,16 @@ bool HistoryStorePrivate::createVersion1(QString* reason)
 
 bool HistoryStorePrivate::migrate(int from, QString* reason)
 {
-    // Step n turns schema n - 1 into schema n; a version 2 is one more entry.
-    static const Migration steps[] = {nullptr, &HistoryStorePrivate::createVersion1};
-    static_assert(sizeof(steps) / sizeof(steps[0]) == HistoryStore::SchemaVersion + 1,
-                  "one migration step per schema version");
+    // Step n turns schema n - 1 into schema n; a version 2 is one more case.
+    auto step = [this](int version, QString* why) {
+        switch (version) {
+        case 1:
+            return createVersion1(why);
+        default:
+            return false;
+        }
+    };
+    static_assert(HistoryStore::SchemaVersion == 1, "one migration step per schema version");
     for (int version = from + 1; version <= HistoryStore::SchemaVersion; ++version) {
         if (!db.transaction()) {
             *reason = db.lastError().text();
@@ -402,7 +406,7 @@ bool HistoryStorePrivate::migrate(int from, QString* reason)
             }
         }
         const QString value = QString::number(version);
-        if (!(this->*steps[version])(reason) ||
+        if (!step(version, reason) ||
             !exec(QStringLiteral("DELETE FROM meta WHERE name = 'schema_version'"), reason) ||
             !exec(QStringLiteral("INSERT INTO meta (name, value) VALUES ('schema_version', '%1')")
                       .arg(value),
