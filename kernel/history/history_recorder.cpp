@@ -92,17 +92,20 @@ void HistoryRecorder::slotFlappingStarted(const Param* param)
     recordParamEvent(HistoryRecord::Flapping, param, -1, -1);
 }
 
-void HistoryRecorder::recordParamEvent(HistoryRecord::Kind kind, const Param* param, int state,
-                                       int oldState)
+bool HistoryRecorder::recordParamEvent(HistoryRecord::Kind kind, const Param* param, int state,
+                                       int oldState, HistoryRecord* recorded)
 {
     HistoryRecord r;
     if (!m_store || !fillSource(r, param))
-        return;
+        return false;
     r.timeMs = QDateTime::currentMSecsSinceEpoch();
     r.kind = kind;
     r.state = state;
     r.oldState = oldState;
     m_store->record(r);
+    if (recorded)
+        *recorded = r;
+    return true;
 }
 
 void HistoryRecorder::watch(EngineBox* box)
@@ -180,13 +183,8 @@ void HistoryRecorder::recordPendingReactions()
 void HistoryRecorder::slotStateChanged(const Param* param, int newState, int oldState)
 {
     HistoryRecord r;
-    if (!m_store || !fillSource(r, param))
+    if (!recordParamEvent(HistoryRecord::StateChange, param, newState, oldState, &r))
         return;
-    r.timeMs = QDateTime::currentMSecsSinceEpoch();
-    r.kind = HistoryRecord::StateChange;
-    r.state = newState;
-    r.oldState = oldState;
-    m_store->record(r);
 
     // What is pending now was done by the event monitor for this change.
     for (HistoryRecord& reaction : m_pendingReactions) {

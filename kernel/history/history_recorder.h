@@ -72,7 +72,10 @@ private:
     void watchEngine(Engine* engine);
     void watchDevice(Device* device);
     void recordConnection(HistoryRecord::Kind kind, int key);
-    void recordParamEvent(HistoryRecord::Kind kind, const Param* param, int state, int oldState);
+    /// False when there is no store or the parameter has no host; @p recorded
+    /// gets the record written.
+    bool recordParamEvent(HistoryRecord::Kind kind, const Param* param, int state, int oldState,
+                          HistoryRecord* recorded = nullptr);
     void recordPendingReactions();
 
     QPointer<HistoryStore> m_store;

@@ -2,6 +2,7 @@
 // database, against a real server of the test's own.
 
 #include "history/history_store.h"
+#include "history_records.h"
 #include "pg_server.h"
 #include "testlog.h"
 
@@ -17,31 +18,6 @@
 namespace {
 
 const int seenElsewhereTimeoutMs = 10000;
-
-HistoryRecord rec(HistoryRecord::Kind kind, qint64 timeMs, int hostKey, const QString& param,
-                  int state, const QString& text)
-{
-    HistoryRecord r;
-    r.kind = kind;
-    r.timeMs = timeMs;
-    r.hostKey = hostKey;
-    r.hostAddress = QStringLiteral("10.0.0.%1:7000").arg(hostKey);
-    r.hostName = QStringLiteral("host%1").arg(hostKey);
-    r.device = QStringLiteral("PSU_0001");
-    r.param = param;
-    r.state = state;
-    r.oldState = -2;
-    r.text = text;
-    return r;
-}
-
-QStringList textsOf(const QList<HistoryRecord>& records)
-{
-    QStringList texts;
-    for (const HistoryRecord& r : records)
-        texts << r.text;
-    return texts;
-}
 
 /// A connection of the test's own, to look at what the stores wrote.
 class RawPg

@@ -1,4 +1,5 @@
 #include "history/history_store.h"
+#include "history_records.h"
 #include "share_restorer.h"
 #include "testlog.h"
 
@@ -23,31 +24,6 @@
 namespace {
 
 using Kinds = QList<HistoryRecord::Kind>;
-
-HistoryRecord rec(HistoryRecord::Kind kind, qint64 timeMs, int hostKey, const QString& device,
-                  const QString& param, int state, const QString& text)
-{
-    HistoryRecord r;
-    r.kind = kind;
-    r.timeMs = timeMs;
-    r.hostKey = hostKey;
-    r.hostAddress = QStringLiteral("10.0.0.%1:7000").arg(hostKey);
-    r.hostName = QStringLiteral("host%1").arg(hostKey);
-    r.device = device;
-    r.param = param;
-    r.state = state;
-    r.oldState = -2;
-    r.text = text;
-    return r;
-}
-
-QStringList textsOf(const QList<HistoryRecord>& records)
-{
-    QStringList texts;
-    for (const HistoryRecord& r : records)
-        texts << r.text;
-    return texts;
-}
 
 /// Reads a database file with a connection of the test's own.
 class RawDb
