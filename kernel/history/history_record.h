@@ -89,5 +89,7 @@ struct ActiveAlarm
     qint32 ackState = -1;
 };
 
+// Queues of records grow by moving, not copying, the records.
+Q_DECLARE_TYPEINFO(HistoryRecord, Q_MOVABLE_TYPE);
 Q_DECLARE_METATYPE(HistoryRecord)
 Q_DECLARE_METATYPE(HistoryRecord::Kind)

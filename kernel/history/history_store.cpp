@@ -5,8 +5,8 @@
 #include <QAtomicInt>
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -21,6 +21,8 @@
 #include <QVariant>
 #include <QVector>
 #include <QWaitCondition>
+
+#include <functional>
 
 namespace {
 
@@ -48,12 +50,9 @@ constexpr int MaxQueue = 1000000;
 constexpr int RetentionIdleMs = 60000;
 constexpr int RetentionBusyMs = 50;
 constexpr int RetentionFirstMs = 1000;
-// The commit writes every page the batch changed, in one go; at 5,000
-// state changes that is about 650 pages and 5 ms, twice that for 10,000.
+// A backlog is committed in steps of this many rows, so that readers see it
+// arrive and a failure repeats a bounded transaction, not the whole backlog.
 constexpr int MaxBatchRows = 5000;
-// Only a safety net for when the checkpoint thread cannot open the file:
-// the writer then checkpoints inside a commit, but the log stays bounded.
-constexpr int AutoCheckpointPages = 20000;
 constexpr qint64 DayMs = 24 * 60 * 60 * 1000;
 
 // Text columns are NOT NULL: NULLs would never meet in the unique key of
@@ -114,24 +113,183 @@ ActiveAlarm alarmFrom(const QSqlQuery& q)
     return a;
 }
 
-// Copies the write-ahead log into the database file on a connection of its
-// own. In the writer's commit, SQLite's automatic checkpoint held the event
-// loop for 10-25 ms (1,000 pages copied and two fsyncs); here it runs beside
-// it, and a PASSIVE checkpoint never blocks the writer.
-class Checkpointer : public QThread
+bool execOn(QSqlDatabase& db, const QString& sql, QString* reason)
+{
+    QSqlQuery query(db);
+    if (query.exec(sql))
+        return true;
+    if (reason)
+        *reason = query.lastError().text();
+    return false;
+}
+
+// Removes up to @p rows records older than @p cutoffMs; the number removed,
+// -1 with @p reason set on failure. Bounded: one huge DELETE would hold the
+// file for as long as it takes.
+int removeExpired(QSqlDatabase& db, qint64 cutoffMs, int rows, QString* reason)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("DELETE FROM history WHERE id IN (SELECT id FROM history "
+                                 "WHERE time_ms < ? ORDER BY time_ms LIMIT ?)"));
+    query.bindValue(0, cutoffMs);
+    query.bindValue(1, rows);
+    if (!query.exec()) {
+        *reason = query.lastError().text();
+        return -1;
+    }
+    return query.numRowsAffected();
+}
+
+// The statements that write records, prepared once on one connection.
+class RecordStatements
 {
 public:
-    explicit Checkpointer(const QString& path)
-        : path(path)
+    bool prepare(const QSqlDatabase& db, QString* reason);
+    void clear()
+    {
+        insertHistory.reset();
+        upsertAlarm.reset();
+        deleteAlarm.reset();
+    }
+    bool insert(const HistoryRecord& r, QString* reason);
+    /// Keeps the active alarm of @p r's parameter in step with its state.
+    bool applyStateChange(const HistoryRecord& r, QString* reason);
+
+private:
+    std::unique_ptr<QSqlQuery> insertHistory;
+    std::unique_ptr<QSqlQuery> upsertAlarm;
+    std::unique_ptr<QSqlQuery> deleteAlarm;
+};
+
+bool RecordStatements::prepare(const QSqlDatabase& db, QString* reason)
+{
+    insertHistory = std::make_unique<QSqlQuery>(db);
+    upsertAlarm = std::make_unique<QSqlQuery>(db);
+    deleteAlarm = std::make_unique<QSqlQuery>(db);
+    // A state more severe (a lower number) than the one acknowledged clears
+    // the acknowledgement; an equal or milder one keeps it, as the operator
+    // has seen it that bad already. Unacknowledged, ack_state is NULL and the
+    // comparison is never true.
+    const QString keepOrClear =
+        QStringLiteral("%1 = CASE WHEN excluded.state < active_alarms.ack_state THEN NULL "
+                       "ELSE active_alarms.%1 END");
+    const bool ok =
+        insertHistory->prepare(QStringLiteral(
+            "INSERT INTO history (time_ms, kind, host_key, host_address, host_name, device, "
+            "param, state, old_state, detail, old_detail, user_name) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
+        upsertAlarm->prepare(
+            QStringLiteral(
+                "INSERT INTO active_alarms (host_key, host_address, host_name, device, param, "
+                "state, since_ms, changed_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+                "ON CONFLICT (host_key, device, param) DO UPDATE SET "
+                "host_address = excluded.host_address, host_name = excluded.host_name, "
+                "state = excluded.state, changed_ms = excluded.changed_ms, ") +
+            keepOrClear.arg(QLatin1String("ack_user")) + QStringLiteral(", ") +
+            keepOrClear.arg(QLatin1String("ack_time_ms")) + QStringLiteral(", ") +
+            keepOrClear.arg(QLatin1String("ack_comment")) + QStringLiteral(", ") +
+            keepOrClear.arg(QLatin1String("ack_state"))) &&
+        deleteAlarm->prepare(QStringLiteral(
+            "DELETE FROM active_alarms WHERE host_key = ? AND device = ? AND param = ?"));
+    if (!ok) {
+        for (const auto* query : {insertHistory.get(), upsertAlarm.get(), deleteAlarm.get()}) {
+            if (query->lastError().isValid()) {
+                *reason = query->lastError().text();
+                break;
+            }
+        }
+    }
+    return ok;
+}
+
+bool RecordStatements::insert(const HistoryRecord& r, QString* reason)
+{
+    QSqlQuery& s = *insertHistory;
+    s.bindValue(0, r.timeMs);
+    s.bindValue(1, int(r.kind));
+    s.bindValue(2, r.hostKey);
+    s.bindValue(3, text(r.hostAddress));
+    s.bindValue(4, text(r.hostName));
+    s.bindValue(5, text(r.device));
+    s.bindValue(6, text(r.param));
+    s.bindValue(7, r.state);
+    s.bindValue(8, r.oldState);
+    s.bindValue(9, text(r.text));
+    s.bindValue(10, text(r.oldText));
+    s.bindValue(11, text(r.user));
+    if (s.exec())
+        return true;
+    *reason = s.lastError().text();
+    return false;
+}
+
+bool RecordStatements::applyStateChange(const HistoryRecord& r, QString* reason)
+{
+    QSqlQuery* s = nullptr;
+    if (r.state < 0) {
+        s = deleteAlarm.get();
+        s->bindValue(0, r.hostKey);
+        s->bindValue(1, text(r.device));
+        s->bindValue(2, text(r.param));
+    } else {
+        s = upsertAlarm.get();
+        s->bindValue(0, r.hostKey);
+        s->bindValue(1, text(r.hostAddress));
+        s->bindValue(2, text(r.hostName));
+        s->bindValue(3, text(r.device));
+        s->bindValue(4, text(r.param));
+        s->bindValue(5, r.state);
+        s->bindValue(6, r.timeMs);
+        s->bindValue(7, r.timeMs);
+    }
+    if (s->exec())
+        return true;
+    *reason = s->lastError().text();
+    return false;
+}
+
+// Writes the records on a connection of its own in a thread of its own. On
+// the event loop, a batch of 5,000 state changes held it for 5-6 ms in the
+// commit alone (every page the batch changed goes to the log), SQLite's
+// automatic checkpoint for 10-25 ms, and a PostgreSQL server for a round
+// trip per row; here they run beside it, and the loop only hands over its
+// queue. Retention steps run here too, so that they never wait for a
+// batch's lock on the loop.
+class Writer : public QThread
+{
+public:
+    /// What happened since the event loop last looked.
+    struct Outcome
+    {
+        /// The size of each committed batch, in order.
+        QVector<int> batches;
+        bool alarmsTouched = false;
+        /// The first failure, and whether the latest attempt succeeded.
+        QString failure;
+        bool lastOk = true;
+        /// Rows a retention step removed; NoExpiry when none ran.
+        int expired = NoExpiry;
+        QString expiryFailure;
+    };
+    static constexpr int NoExpiry = -2;
+
+    Writer(const QString& sourceConnection, bool isFile, std::function<void()> notify)
+        : source(sourceConnection)
+        , isFile(isFile)
+        , notify(std::move(notify))
     {
     }
-    ~Checkpointer() override { stop(); }
+    ~Writer() override { stop(); }
 
-    void request()
+    /// Starts the thread and waits for its connection.
+    bool connectAndStart(QString* reason)
     {
+        start();
         QMutexLocker lock(&mutex);
-        requested = true;
-        wake.wakeOne();
+        while (!connected)
+            changed.wait(&mutex);
+        *reason = connectFailure;
+        return connectFailure.isEmpty();
     }
 
     void stop()
@@ -144,43 +302,273 @@ public:
         wait();
     }
 
+    void setRetryInterval(int ms) { retryMs.storeRelaxed(qMax(1, ms)); }
+
+    /// Takes @p records, leaving @p records empty. The queues go round
+    /// between the two threads with their capacity, so that neither the
+    /// hand-over nor the next interval's records allocate or copy.
+    void hand(QVector<HistoryRecord>& records)
+    {
+        if (records.isEmpty())
+            return;
+        QMutexLocker lock(&mutex);
+        backlogCount.fetchAndAddRelaxed(records.size());
+        pending.append(QVector<HistoryRecord>());
+        pending.last().swap(records);
+        if (!spare.isEmpty()) {
+            records.swap(spare.last());
+            spare.removeLast();
+        }
+        wake.wakeOne();
+    }
+
+    /// Records handed over and not yet committed.
+    int backlog() const { return backlogCount.loadRelaxed(); }
+
+    /// Waits until everything handed over before is committed or has
+    /// failed once; false when it failed.
+    bool drain()
+    {
+        QMutexLocker lock(&mutex);
+        const quint64 ticket = ++drainTicket;
+        wake.wakeOne();
+        while (drainServed < ticket)
+            changed.wait(&mutex);
+        return drainOk;
+    }
+
+    void requestExpiry(qint64 cutoffMs, int rows)
+    {
+        QMutexLocker lock(&mutex);
+        expiryCutoffMs = cutoffMs;
+        expiryRows = rows;
+        wake.wakeOne();
+    }
+
+    Outcome takeOutcome()
+    {
+        QMutexLocker lock(&mutex);
+        notifyPosted = false;
+        Outcome taken = std::move(outcome);
+        outcome = Outcome();
+        return taken;
+    }
+
 protected:
     void run() override
     {
-        const QString name = QStringLiteral("tavo-history-checkpoint-%1")
-                                 .arg(connectionSerial.fetchAndAddRelaxed(1));
+        const QString name =
+            QStringLiteral("tavo-history-writer-%1").arg(connectionSerial.fetchAndAddRelaxed(1));
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(sqliteDialect.driver, name);
-            db.setDatabaseName(path);
-            if (db.open()) {
-                QSqlQuery checkpoint(db);
+            QSqlDatabase db = QSqlDatabase::cloneDatabase(source, name);
+            QString reason;
+            if (isFile)
+                db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+            bool ok = db.open();
+            if (!ok)
+                reason = db.lastError().text();
+            // Per connection, unlike the log mode: without it every commit
+            // would wait for the disk.
+            if (ok && isFile)
+                ok = execOn(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &reason);
+            RecordStatements statements;
+            if (ok)
+                ok = statements.prepare(db, &reason);
+            {
                 QMutexLocker lock(&mutex);
-                for (;;) {
-                    while (!requested && !stopping)
-                        wake.wait(&mutex);
-                    if (stopping)
-                        break;
-                    requested = false;
-                    lock.unlock();
-                    // A failure (a reader in the way, a full disk) leaves the
-                    // pages in the log; the next request copies them.
-                    checkpoint.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
-                    checkpoint.finish();
-                    lock.relock();
-                }
+                connected = true;
+                connectFailure = ok ? QString() : (reason.isEmpty() ? QStringLiteral("?") : reason);
+                changed.wakeAll();
             }
+            if (ok)
+                loop(db, statements);
+            statements.clear();
             db.close();
         }
         QSqlDatabase::removeDatabase(name);
     }
 
 private:
-    const QString path;
+    void loop(QSqlDatabase& db, RecordStatements& statements);
+    /// Writes up to MaxBatchRows of the work from `done` on in one
+    /// transaction; the number committed, ending before row @p endRow of
+    /// queue @p endQueue, 0 on failure.
+    int writeBatch(QSqlDatabase& db, RecordStatements& statements, bool* alarmsTouched,
+                   int* endQueue, int* endRow, QString* reason);
+    void postNotify()
+    {
+        if (!notifyPosted) {
+            notifyPosted = true;
+            notify();
+        }
+    }
+
+    const QString source;
+    const bool isFile;
+    const std::function<void()> notify;
+    QAtomicInt retryMs {200};
+    QAtomicInt backlogCount {0};
+
     QMutex mutex;
     QWaitCondition wake;
-    bool requested = false;
+    QWaitCondition changed;
+    bool connected = false;
+    QString connectFailure;
     bool stopping = false;
+    /// Queues handed over, oldest first.
+    QVector<QVector<HistoryRecord>> pending;
+    /// Written queues, emptied, for hand() to give back.
+    QVector<QVector<HistoryRecord>> spare;
+    /// The writer's own: the queues it took from pending, the first
+    /// committed up to row `done`.
+    QVector<QVector<HistoryRecord>> work;
+    int done = 0;
+    quint64 drainTicket = 0;
+    quint64 drainServed = 0;
+    bool drainOk = true;
+    qint64 expiryCutoffMs = 0;
+    int expiryRows = 0;
+    Outcome outcome;
+    bool notifyPosted = false;
 };
+
+void Writer::loop(QSqlDatabase& db, RecordStatements& statements)
+{
+    QDeadlineTimer retry; // expired while nothing failed
+    QMutexLocker lock(&mutex);
+    for (;;) {
+        for (;;) {
+            if (stopping)
+                return;
+            const bool drainWanted = drainTicket > drainServed;
+            const bool haveRecords = !pending.isEmpty() || !work.isEmpty();
+            if (drainWanted && !haveRecords) {
+                drainServed = drainTicket;
+                drainOk = true;
+                changed.wakeAll();
+                continue;
+            }
+            // After a failure the records wait for the retry, unless someone
+            // waits for them.
+            if ((haveRecords && drainWanted) ||
+                ((haveRecords || expiryRows > 0) && retry.hasExpired()))
+                break;
+            wake.wait(&mutex, haveRecords ? retry : QDeadlineTimer(QDeadlineTimer::Forever));
+        }
+        const quint64 ticket = drainTicket;
+        for (auto& queue : pending) {
+            work.append(QVector<HistoryRecord>());
+            work.last().swap(queue);
+        }
+        pending.clear();
+        const int expiryRowsNow = expiryRows;
+        const qint64 cutoffMs = expiryCutoffMs;
+        expiryRows = 0;
+        lock.unlock();
+
+        QString reason;
+        while (!work.isEmpty()) {
+            bool touched = false;
+            int endQueue = 0;
+            int endRow = 0;
+            const int count = writeBatch(db, statements, &touched, &endQueue, &endRow, &reason);
+            if (count == 0)
+                break;
+            backlogCount.fetchAndAddRelaxed(-count);
+            done = endRow;
+            // Emptied here, so that the records' strings are freed on this
+            // thread rather than in the next hand-over.
+            for (int i = 0; i < endQueue; ++i)
+                work[i].clear();
+            if (endQueue < work.size() && done == work.at(endQueue).size()) {
+                work[endQueue].clear();
+                ++endQueue;
+                done = 0;
+            }
+            QMutexLocker report(&mutex);
+            // A few kept are enough to go round; a backlog's worth would
+            // only hold memory.
+            for (int i = 0; i < endQueue && spare.size() < 4; ++i) {
+                spare.append(QVector<HistoryRecord>());
+                spare.last().swap(work[i]);
+            }
+            work.remove(0, endQueue);
+            outcome.batches.append(count);
+            outcome.alarmsTouched = outcome.alarmsTouched || touched;
+            outcome.lastOk = true;
+            postNotify();
+        }
+        QString expiryReason;
+        const int expired = expiryRowsNow > 0 && reason.isEmpty()
+            ? removeExpired(db, cutoffMs, expiryRowsNow, &expiryReason)
+            : NoExpiry;
+
+        lock.relock();
+        if (!reason.isEmpty()) {
+            if (outcome.failure.isEmpty())
+                outcome.failure = reason;
+            outcome.lastOk = false;
+            retry = QDeadlineTimer(retryMs.loadRelaxed());
+        } else {
+            retry = QDeadlineTimer();
+        }
+        if (expiryRowsNow > 0) {
+            // A failed batch leaves the step for its retry.
+            if (expired == NoExpiry) {
+                expiryRows = expiryRowsNow;
+            } else {
+                outcome.expired = expired;
+                outcome.expiryFailure = expiryReason;
+            }
+        }
+        if (ticket > drainServed) {
+            drainServed = ticket;
+            drainOk = reason.isEmpty();
+            changed.wakeAll();
+        }
+        if (!reason.isEmpty() || outcome.expired != NoExpiry)
+            postNotify();
+    }
+}
+
+int Writer::writeBatch(QSqlDatabase& db, RecordStatements& statements, bool* alarmsTouched,
+                       int* endQueue, int* endRow, QString* reason)
+{
+    if (!db.transaction()) {
+        *reason = db.lastError().text();
+        return 0;
+    }
+    int queue = 0;
+    int row = done;
+    int count = 0;
+    while (count < MaxBatchRows && queue < work.size() && reason->isEmpty()) {
+        if (row == work.at(queue).size()) {
+            ++queue;
+            row = 0;
+            continue;
+        }
+        const HistoryRecord& r = work.at(queue).at(row);
+        if (!statements.insert(r, reason))
+            break;
+        if (r.kind == HistoryRecord::StateChange) {
+            if (!statements.applyStateChange(r, reason))
+                break;
+            *alarmsTouched = true;
+        }
+        ++row;
+        ++count;
+    }
+    if (reason->isEmpty() && !db.commit())
+        *reason = db.lastError().text();
+    if (!reason->isEmpty()) {
+        db.rollback();
+        *alarmsTouched = false;
+        return 0;
+    }
+    *endQueue = queue;
+    *endRow = row;
+    return count;
+}
 
 } // namespace
 
@@ -206,15 +594,11 @@ public:
     bool prepareStatements(QString* reason);
     bool setAside(const QString& path, const QString& suffix, QString* movedTo);
     void disconnect();
-    void started();
+    bool started(QString* error);
 
     // Writing.
-    bool exec(const QString& sql, QString* reason);
-    bool writeSlice(qint64 budgetNs);
-    void endBatch();
-    void scheduleFlush();
-    bool insert(const HistoryRecord& r, QString* reason);
-    bool applyStateChange(const HistoryRecord& r, QString* reason);
+    bool exec(const QString& sql, QString* reason) { return execOn(db, sql, reason); }
+    void deliver();
     void onFlushTimer();
     void onRetentionTimer();
     void onRefreshTimer();
@@ -238,19 +622,13 @@ public:
     QString setAsidePath;
     bool open = false;
 
+    /// Recorded since the last hand-over to the writer.
     QVector<HistoryRecord> queue;
-    /// The open transaction holds queue[0, batchWritten) of queue[0, batchEnd);
-    /// batchEnd is 0 when no transaction is open.
-    int batchEnd = 0;
-    int batchWritten = 0;
-    bool batchTouchedAlarms = false;
-    /// Since the first record that no open batch holds was queued.
-    QElapsedTimer waiting;
+    std::unique_ptr<Writer> writer;
     bool writeFailing = false;
     bool dropping = false;
     QTimer flushTimer;
     int flushIntervalMs = 200;
-    int sliceBudgetMs = 4;
 
     QTimer retentionTimer;
     int retentionDays = 90;
@@ -260,24 +638,12 @@ public:
     int refreshIntervalMs = -1; // -1: by the back end
     QByteArray lastSignature;
 
-    std::unique_ptr<QSqlQuery> insertHistory;
-    std::unique_ptr<QSqlQuery> upsertAlarm;
-    std::unique_ptr<QSqlQuery> deleteAlarm;
-    std::unique_ptr<Checkpointer> checkpointer;
+    /// The acknowledgement's record is written on this connection.
+    RecordStatements statements;
 };
 
 // ---------------------------------------------------------------------------
 // Opening
-
-bool HistoryStorePrivate::exec(const QString& sql, QString* reason)
-{
-    QSqlQuery query(db);
-    if (query.exec(sql))
-        return true;
-    if (reason)
-        *reason = query.lastError().text();
-    return false;
-}
 
 bool HistoryStorePrivate::connect(const QString& path, QString* reason)
 {
@@ -315,7 +681,10 @@ bool HistoryStorePrivate::configure(QString* reason)
     }
     wal.finish();
     return exec(QStringLiteral("PRAGMA synchronous=NORMAL"), reason) &&
-        exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(AutoCheckpointPages), reason);
+        // The writer's commits checkpoint, off the event loop; SQLite's
+        // automatic checkpoint on this connection would run in an
+        // acknowledgement's commit, on the loop.
+        exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"), reason);
 }
 
 int HistoryStorePrivate::readSchemaVersion(QString* reason)
@@ -423,53 +792,15 @@ bool HistoryStorePrivate::migrate(int from, QString* reason)
 
 bool HistoryStorePrivate::prepareStatements(QString* reason)
 {
-    insertHistory = std::make_unique<QSqlQuery>(db);
-    upsertAlarm = std::make_unique<QSqlQuery>(db);
-    deleteAlarm = std::make_unique<QSqlQuery>(db);
-    // A state more severe (a lower number) than the one acknowledged clears
-    // the acknowledgement; an equal or milder one keeps it, as the operator
-    // has seen it that bad already. Unacknowledged, ack_state is NULL and the
-    // comparison is never true.
-    const QString keepOrClear =
-        QStringLiteral("%1 = CASE WHEN excluded.state < active_alarms.ack_state THEN NULL "
-                       "ELSE active_alarms.%1 END");
-    const bool ok =
-        insertHistory->prepare(QStringLiteral(
-            "INSERT INTO history (time_ms, kind, host_key, host_address, host_name, device, "
-            "param, state, old_state, detail, old_detail, user_name) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
-        upsertAlarm->prepare(
-            QStringLiteral(
-                "INSERT INTO active_alarms (host_key, host_address, host_name, device, param, "
-                "state, since_ms, changed_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
-                "ON CONFLICT (host_key, device, param) DO UPDATE SET "
-                "host_address = excluded.host_address, host_name = excluded.host_name, "
-                "state = excluded.state, changed_ms = excluded.changed_ms, ") +
-            keepOrClear.arg(QLatin1String("ack_user")) + QStringLiteral(", ") +
-            keepOrClear.arg(QLatin1String("ack_time_ms")) + QStringLiteral(", ") +
-            keepOrClear.arg(QLatin1String("ack_comment")) + QStringLiteral(", ") +
-            keepOrClear.arg(QLatin1String("ack_state"))) &&
-        deleteAlarm->prepare(QStringLiteral(
-            "DELETE FROM active_alarms WHERE host_key = ? AND device = ? AND param = ?"));
-    if (!ok) {
-        for (const auto* query : {insertHistory.get(), upsertAlarm.get(), deleteAlarm.get()}) {
-            if (query->lastError().isValid()) {
-                *reason = query->lastError().text();
-                break;
-            }
-        }
-    }
-    return ok;
+    return statements.prepare(db, reason);
 }
 
 void HistoryStorePrivate::disconnect()
 {
     // Stopped first: the last connection to close checkpoints what is left
     // and removes the log.
-    checkpointer.reset();
-    insertHistory.reset();
-    upsertAlarm.reset();
-    deleteAlarm.reset();
+    writer.reset();
+    statements.clear();
     if (db.isValid())
         db.close();
     db = QSqlDatabase();
@@ -616,176 +947,83 @@ bool HistoryStorePrivate::openPostgres(const QString& location, QString* error)
     return false;
 }
 
-void HistoryStorePrivate::started()
+bool HistoryStorePrivate::started(QString* error)
 {
+    QString reason;
+    writer = std::make_unique<Writer>(connectionName, dialect->isFile, [this] {
+        QMetaObject::invokeMethod(
+            q, [this] { deliver(); }, Qt::QueuedConnection);
+    });
+    writer->setRetryInterval(flushIntervalMs);
+    if (!writer->connectAndStart(&reason)) {
+        fail(HistoryStore::tr("[HistoryStore::open()] Cannot open the history database '%1': %2")
+                 .arg(shownLocation, reason),
+             error);
+        return false;
+    }
     open = true;
     writeFailing = false;
+    dropping = false;
     lastSignature = alarmSignature();
-    if (dialect->isFile) {
-        checkpointer = std::make_unique<Checkpointer>(db.databaseName());
-        checkpointer->start();
-    }
     retentionTimer.start(RetentionFirstMs);
     const int refresh = refreshIntervalMs >= 0 ? refreshIntervalMs : (dialect->isFile ? 0 : 2000);
     if (refresh > 0)
         refreshTimer.start(refresh);
     else
         refreshTimer.stop();
+    return true;
 }
 
 // ---------------------------------------------------------------------------
 // Writing
 
-bool HistoryStorePrivate::insert(const HistoryRecord& r, QString* reason)
+void HistoryStorePrivate::deliver()
 {
-    QSqlQuery& s = *insertHistory;
-    s.bindValue(0, r.timeMs);
-    s.bindValue(1, int(r.kind));
-    s.bindValue(2, r.hostKey);
-    s.bindValue(3, text(r.hostAddress));
-    s.bindValue(4, text(r.hostName));
-    s.bindValue(5, text(r.device));
-    s.bindValue(6, text(r.param));
-    s.bindValue(7, r.state);
-    s.bindValue(8, r.oldState);
-    s.bindValue(9, text(r.text));
-    s.bindValue(10, text(r.oldText));
-    s.bindValue(11, text(r.user));
-    if (s.exec())
-        return true;
-    *reason = s.lastError().text();
-    return false;
-}
-
-bool HistoryStorePrivate::applyStateChange(const HistoryRecord& r, QString* reason)
-{
-    QSqlQuery* s = nullptr;
-    if (r.state < 0) {
-        s = deleteAlarm.get();
-        s->bindValue(0, r.hostKey);
-        s->bindValue(1, text(r.device));
-        s->bindValue(2, text(r.param));
-    } else {
-        s = upsertAlarm.get();
-        s->bindValue(0, r.hostKey);
-        s->bindValue(1, text(r.hostAddress));
-        s->bindValue(2, text(r.hostName));
-        s->bindValue(3, text(r.device));
-        s->bindValue(4, text(r.param));
-        s->bindValue(5, r.state);
-        s->bindValue(6, r.timeMs);
-        s->bindValue(7, r.timeMs);
-    }
-    if (s->exec())
-        return true;
-    *reason = s->lastError().text();
-    return false;
-}
-
-void HistoryStorePrivate::endBatch()
-{
-    batchEnd = 0;
-    batchWritten = 0;
-    batchTouchedAlarms = false;
-}
-
-bool HistoryStorePrivate::writeSlice(qint64 budgetNs)
-{
-    if (!open || queue.isEmpty())
-        return true;
-    QElapsedTimer clock;
-    clock.start();
-    QString reason;
-    if (batchEnd == 0 && !db.transaction()) {
-        reason = db.lastError().text();
-    } else {
-        // One transaction per batch, left open between slices: a commit
-        // writes every page the transaction touched, and every parameter
-        // adds at its own place in the history_source index, so a commit
-        // per slice of a few hundred rows wrote ten times the pages to the
-        // log (and gave the checkpoint ten times the work). The batch is
-        // what was queued when it began, so that a steady stream cannot
-        // keep the transaction open; flush() takes everything.
-        if (batchEnd == 0 || budgetNs == 0) {
-            batchEnd = budgetNs == 0 ? queue.size() : qMin(queue.size(), MaxBatchRows);
-            // A backlog beyond the batch keeps its age and follows at once.
-            if (queue.size() == batchEnd)
-                waiting.invalidate();
-        }
-        int sliceRows = 0;
-        while (batchWritten < batchEnd) {
-            const HistoryRecord& r = queue.at(batchWritten);
-            if (!insert(r, &reason))
-                break;
-            if (r.kind == HistoryRecord::StateChange) {
-                if (!applyStateChange(r, &reason))
-                    break;
-                batchTouchedAlarms = true;
-            }
-            ++batchWritten;
-            ++sliceRows;
-            if (budgetNs > 0 && sliceRows % 16 == 0 && clock.nsecsElapsed() >= budgetNs)
-                return true;
-        }
-        // The commit takes a few milliseconds of its own.
-        if (reason.isEmpty() && budgetNs > 0 && sliceRows > 0)
-            return true;
-        if (reason.isEmpty() && !db.commit())
-            reason = db.lastError().text();
-        if (reason.isEmpty()) {
-            const int written = batchWritten;
-            const bool alarmsTouched = batchTouchedAlarms;
-            endBatch();
-            queue.erase(queue.begin(), queue.begin() + written);
-            if (checkpointer)
-                checkpointer->request();
-            if (writeFailing)
-                tavolog::message(
-                    HistoryStore::tr("[HistoryStore] The history is written to '%1' again.")
-                        .arg(shownLocation));
-            writeFailing = false;
-            dropping = false;
-            Q_EMIT q->recordsWritten(written);
-            if (alarmsTouched)
-                Q_EMIT q->activeAlarmsChanged();
-            return true;
-        }
-        db.rollback();
-        endBatch();
-    }
-    // The retry is an interval away, not on the next turn of the loop.
-    waiting.start();
-    // Said once per failing spell, not once per tick.
-    if (!writeFailing)
+    if (!writer)
+        return;
+    const Writer::Outcome outcome = writer->takeOutcome();
+    if (!outcome.failure.isEmpty() && !writeFailing) {
+        // Said once per failing spell, not once per retry.
         tavolog::error(HistoryStore::tr("[HistoryStore] Cannot write the history to '%1': %2")
-                           .arg(shownLocation, reason));
-    writeFailing = true;
-    return false;
-}
-
-void HistoryStorePrivate::scheduleFlush()
-{
-    if (batchEnd > 0) {
-        flushTimer.start(0);
-    } else if (!queue.isEmpty()) {
-        // An interval after the oldest waiting record was queued, as when
-        // it started the timer itself: a batch per interval, not one for
-        // every few records that arrived while the last one was written.
-        const qint64 left = flushIntervalMs - (waiting.isValid() ? waiting.elapsed() : 0);
-        flushTimer.start(int(qBound<qint64>(0, left, flushIntervalMs)));
+                           .arg(shownLocation, outcome.failure));
+        writeFailing = true;
+    }
+    if (outcome.lastOk && !outcome.batches.isEmpty()) {
+        if (writeFailing)
+            tavolog::message(
+                HistoryStore::tr("[HistoryStore] The history is written to '%1' again.")
+                    .arg(shownLocation));
+        writeFailing = false;
+        dropping = false;
+    }
+    for (int count : outcome.batches)
+        Q_EMIT q->recordsWritten(count);
+    if (outcome.alarmsTouched)
+        Q_EMIT q->activeAlarmsChanged();
+    if (outcome.expired != Writer::NoExpiry) {
+        if (outcome.expired < 0)
+            tavolog::error(
+                HistoryStore::tr("[HistoryStore::removeExpiredStep()] Cannot remove expired "
+                                 "records from '%1': %2")
+                    .arg(shownLocation, outcome.expiryFailure));
+        retentionTimer.start(outcome.expired >= retentionStepRows ? RetentionBusyMs
+                                                                  : RetentionIdleMs);
     }
 }
 
 void HistoryStorePrivate::onFlushTimer()
 {
-    writeSlice(qint64(sliceBudgetMs) * 1000000);
-    scheduleFlush();
+    writer->hand(queue);
 }
 
 void HistoryStorePrivate::onRetentionTimer()
 {
-    const int removed = q->removeExpiredStep();
-    retentionTimer.start(removed >= retentionStepRows ? RetentionBusyMs : RetentionIdleMs);
+    if (retentionDays <= 0) {
+        retentionTimer.start(RetentionIdleMs);
+        return;
+    }
+    writer->requestExpiry(QDateTime::currentMSecsSinceEpoch() - qint64(retentionDays) * DayMs,
+                          retentionStepRows);
 }
 
 QByteArray HistoryStorePrivate::alarmSignature()
@@ -846,8 +1084,10 @@ bool HistoryStore::open(const QString& location, QString* error)
     d->setAsidePath.clear();
     const bool ok =
         isPostgresUrl(location) ? d->openPostgres(location, error) : d->openSqlite(location, error);
-    if (ok)
-        d->started();
+    if (ok && !d->started(error)) {
+        d->disconnect();
+        return false;
+    }
     return ok;
 }
 
@@ -859,7 +1099,6 @@ void HistoryStore::close()
     d->retentionTimer.stop();
     d->refreshTimer.stop();
     d->queue.clear();
-    d->endBatch();
     d->disconnect();
 }
 
@@ -887,7 +1126,7 @@ void HistoryStore::record(const HistoryRecord& record)
 {
     if (!d->open)
         return;
-    if (d->queue.size() >= MaxQueue) {
+    if (d->queue.size() + d->writer->backlog() >= MaxQueue) {
         if (!d->dropping)
             tavolog::warning(
                 HistoryStore::tr("[HistoryStore] The history queue is full (%1 records); new "
@@ -896,8 +1135,6 @@ void HistoryStore::record(const HistoryRecord& record)
         d->dropping = true;
         return;
     }
-    if (d->queue.size() == d->batchEnd)
-        d->waiting.start();
     d->queue.append(record);
     if (!d->flushTimer.isActive())
         d->flushTimer.start(d->flushIntervalMs);
@@ -908,34 +1145,27 @@ bool HistoryStore::flush()
     if (!d->open)
         return false;
     d->flushTimer.stop();
-    const bool ok = d->writeSlice(0);
-    d->scheduleFlush();
+    d->writer->hand(d->queue);
+    const bool ok = d->writer->drain();
+    d->deliver();
     return ok;
 }
 
 int HistoryStore::pendingCount() const
 {
-    return d->queue.size();
+    return d->queue.size() + (d->writer ? d->writer->backlog() : 0);
 }
 
 void HistoryStore::setFlushInterval(int ms)
 {
     d->flushIntervalMs = qMax(0, ms);
+    if (d->writer)
+        d->writer->setRetryInterval(d->flushIntervalMs);
 }
 
 int HistoryStore::flushInterval() const
 {
     return d->flushIntervalMs;
-}
-
-void HistoryStore::setSliceBudget(int ms)
-{
-    d->sliceBudgetMs = qMax(0, ms);
-}
-
-int HistoryStore::sliceBudget() const
-{
-    return d->sliceBudgetMs;
 }
 
 QList<HistoryRecord> HistoryStore::query(const HistoryFilter& filter)
@@ -1085,7 +1315,7 @@ bool HistoryStore::acknowledge(qint64 activeAlarmId, const QString& user, const 
             r.oldState = alarm.state;
             r.text = comment;
             r.user = user;
-            d->insert(r, &reason);
+            d->statements.insert(r, &reason);
         }
         if (found && reason.isEmpty() && !db.commit())
             reason = db.lastError().text();
@@ -1133,22 +1363,18 @@ int HistoryStore::removeExpiredStep()
 {
     if (!d->open || d->retentionDays <= 0)
         return 0;
+    // The writer is idle once the queue is written, so this never waits
+    // for its lock.
+    flush();
     const qint64 cutoff = QDateTime::currentMSecsSinceEpoch() - qint64(d->retentionDays) * DayMs;
-    // Bounded: one huge DELETE would hold the file, and the event loop, for
-    // as long as it takes.
-    QSqlQuery query(d->db);
-    query.prepare(QStringLiteral("DELETE FROM history WHERE id IN (SELECT id FROM history "
-                                 "WHERE time_ms < ? ORDER BY time_ms LIMIT ?)"));
-    query.bindValue(0, cutoff);
-    query.bindValue(1, d->retentionStepRows);
-    if (!query.exec()) {
+    QString reason;
+    const int removed = removeExpired(d->db, cutoff, d->retentionStepRows, &reason);
+    if (removed < 0)
         tavolog::error(
             HistoryStore::tr("[HistoryStore::removeExpiredStep()] Cannot remove expired records "
                              "from '%1': %2")
-                .arg(d->shownLocation, query.lastError().text()));
-        return -1;
-    }
-    return query.numRowsAffected();
+                .arg(d->shownLocation, reason));
+    return removed;
 }
 
 void HistoryStore::setRefreshInterval(int ms)

@@ -15,10 +15,10 @@ class HistoryStorePrivate;
  * The alarm and operation history in SQLite or PostgreSQL.
  *
  * Recording never waits for the database: record() only queues, and a timer
- * writes the queue in one transaction per interval. A large queue is written
- * in slices of a few milliseconds each, the event loop running in between.
- * Queries and acknowledgements write the queue first, so they see everything
- * recorded before them.
+ * hands the queue, once per interval, to a thread of the store's own that
+ * writes it in one transaction (a backlog in transactions of 5,000 records).
+ * Queries and acknowledgements wait for everything recorded before them to
+ * be written, so they see it.
  *
  * A SQLite file that cannot be opened, fails its quick check or carries a
  * newer schema is renamed aside ("<file>.broken-<time>", "<file>.newer-<time>")
@@ -59,18 +59,15 @@ public:
 
     /// Queues @p record; its id is ignored.
     void record(const HistoryRecord& record);
-    /// Writes the whole queue now, in one transaction.
+    /// Writes the whole queue now and waits for it; false when it failed
+    /// (the records stay queued for the next attempt).
     bool flush();
     int pendingCount() const;
 
-    /// Default 200 ms.
+    /// How long records wait to be written together, and a failed write
+    /// for its retry; default 200 ms.
     void setFlushInterval(int ms);
     int flushInterval() const;
-    /// How long one timer-driven slice may write before it yields to the
-    /// event loop, the batch's transaction left open for the next slice;
-    /// default 4 ms, 0 for no limit.
-    void setSliceBudget(int ms);
-    int sliceBudget() const;
 
     /// Newest first.
     QList<HistoryRecord> query(const HistoryFilter& filter);
@@ -106,7 +103,7 @@ public:
 Q_SIGNALS:
     /// The active alarms or their acknowledgements changed.
     void activeAlarmsChanged();
-    /// @p count records were committed.
+    /// @p count records were committed in one transaction.
     void recordsWritten(int count);
 
 private:

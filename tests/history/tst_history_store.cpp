@@ -91,8 +91,9 @@ private Q_SLOTS:
     void queryFiltersAndPages_data();
     void queryFiltersAndPages();
     void timerWritesTheQueueInOneTransaction();
-    void largeQueueIsWrittenInSlices();
+    void backlogIsCommittedInBoundedTransactions();
     void destructionWritesWhatIsQueued();
+    void failedWriteIsSaidOnceAndRetried();
 
     void activeAlarmFollowsStateChanges();
     void acknowledgementRules_data();
@@ -263,12 +264,11 @@ void TstHistoryStore::timerWritesTheQueueInOneTransaction()
     QCOMPARE(raw.value(QStringLiteral("SELECT COUNT(*) FROM history")).toInt(), 3);
 }
 
-void TstHistoryStore::largeQueueIsWrittenInSlices()
+void TstHistoryStore::backlogIsCommittedInBoundedTransactions()
 {
     Fixture fx;
     HistoryStore store;
     store.setFlushInterval(10);
-    store.setSliceBudget(1);
     QVERIFY(store.open(fx.path()));
     QSignalSpy written(&store, &HistoryStore::recordsWritten);
     const int total = 30000;
@@ -283,8 +283,10 @@ void TstHistoryStore::largeQueueIsWrittenInSlices()
         return n;
     };
     QTRY_COMPARE(sum(), total);
-    // A one-millisecond budget cannot hold 30,000 rows: the event loop ran between slices.
-    QVERIFY2(written.count() > 1, qPrintable(QString::number(written.count())));
+    // No transaction holds more than 5,000 rows.
+    for (const auto& arguments : written)
+        QVERIFY2(arguments.at(0).toInt() <= 5000, qPrintable(arguments.at(0).toString()));
+    QVERIFY(written.count() >= total / 5000);
     QCOMPARE(store.recordCount(), qint64(total));
     QCOMPARE(store.activeAlarms().size(), 50);
 }
@@ -303,6 +305,44 @@ void TstHistoryStore::destructionWritesWhatIsQueued()
     HistoryStore reopened;
     QVERIFY(reopened.open(fx.path()));
     QCOMPARE(textsOf(reopened.query(HistoryFilter())), QStringList {QStringLiteral("queued")});
+}
+
+void TstHistoryStore::failedWriteIsSaidOnceAndRetried()
+{
+    Fixture fx;
+    HistoryStore store;
+    store.setFlushInterval(20);
+    QVERIFY(store.open(fx.path()));
+    RawDb raw(fx.path());
+    // The table gone behind the store's back: every attempt fails until it is back.
+    QVERIFY(raw.exec(QStringLiteral("ALTER TABLE history RENAME TO history_away")));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    auto record = [&](const QString& text) {
+        store.record(
+            rec(HistoryRecord::Write, now, 1, QStringLiteral("D"), QStringLiteral("p"), -1, text));
+    };
+    record(QStringLiteral("first"));
+    QVERIFY(!store.flush());
+    QCOMPARE(store.pendingCount(), 1);
+    record(QStringLiteral("second"));
+    QVERIFY(!store.flush());
+    // Two failures in one spell, one error.
+    QCOMPARE(store.pendingCount(), 2);
+    QCOMPARE(fx.log.errors().size(), 1);
+    QVERIFY2(
+        fx.log.errors().at(0).startsWith(
+            QStringLiteral("[HistoryStore] Cannot write the history to '%1': ").arg(fx.path())),
+        qPrintable(fx.log.errors().at(0)));
+
+    QVERIFY(raw.exec(QStringLiteral("ALTER TABLE history_away RENAME TO history")));
+    // The timed retry, not a flush, writes them.
+    QTRY_COMPARE(store.pendingCount(), 0);
+    QTRY_COMPARE(fx.log.messages().size(), 1);
+    QCOMPARE(fx.log.messages().at(0),
+             QStringLiteral("[HistoryStore] The history is written to '%1' again.").arg(fx.path()));
+    QCOMPARE(textsOf(store.query(HistoryFilter())),
+             (QStringList {QStringLiteral("second"), QStringLiteral("first")}));
+    QCOMPARE(fx.log.errors().size(), 1);
 }
 
 void TstHistoryStore::activeAlarmFollowsStateChanges()
