@@ -20,6 +20,9 @@ struct HistoryRecord
         Acknowledged = 5,
         Flapping = 6,
         Suppressed = 7,
+        /// A value of a parameter kept for its trend: `text` is the number
+        /// in the C locale.
+        Value = 8,
     };
 
     /// Given by the store when the record is written; 0 before.
@@ -54,6 +57,8 @@ struct HistoryFilter
     QString device;
     QString param;
     qint32 state = AnyState;
+    /// Empty: every kind but Value, which is only selected by name, so
+    /// that the values kept for trends do not bury the events.
     QList<HistoryRecord::Kind> kinds;
     /// Inclusive bounds in UTC milliseconds; a negative bound is open.
     qint64 fromMs = -1;

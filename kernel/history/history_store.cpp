@@ -1200,6 +1200,9 @@ QList<HistoryRecord> HistoryStore::query(const HistoryFilter& filter)
             values << int(kind);
         }
         sql += QStringLiteral(" AND kind IN (%1)").arg(marks.join(QStringLiteral(", ")));
+    } else {
+        sql += QStringLiteral(" AND kind <> ?");
+        values << int(HistoryRecord::Value);
     }
     if (filter.fromMs >= 0) {
         sql += QStringLiteral(" AND time_ms >= ?");

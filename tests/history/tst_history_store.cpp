@@ -162,6 +162,9 @@ void TstHistoryStore::queryFiltersAndPages_data()
     QTest::newRow("kinds") << -1 << ""
                            << "" << any << Kinds {HistoryRecord::Write, HistoryRecord::Connected}
                            << -1 << -1 << 0 << 100 << QStringList {"h", "c"};
+    QTest::newRow("values_by_kind") << 1 << ""
+                                    << "volts" << any << Kinds {HistoryRecord::Value} << -1 << -1
+                                    << 0 << 100 << QStringList {"v"};
     QTest::newRow("time_range_inclusive")
         << -1 << ""
         << "" << any << Kinds {} << 6 << 3 << 0 << 100 << QStringList {"e", "d", "c", "b"};
@@ -221,6 +224,8 @@ void TstHistoryStore::queryFiltersAndPages()
     // Recorded out of time order: the query orders by time, not by arrival.
     store.record(rec(R::Connected, at(7), 3, QString(), QString(), -1, QStringLiteral("h")));
     store.record(rec(R::Disconnected, at(6), 2, QString(), QString(), -1, QStringLiteral("g")));
+    // A value kept for a trend: selected only by its kind.
+    store.record(rec(R::Value, at(4), 1, psu, QStringLiteral("volts"), -1, QStringLiteral("v")));
 
     HistoryFilter filter;
     filter.hostKey = hostKey;

@@ -1,5 +1,7 @@
 #include "kernel_startup.h"
 
+#include "acknowledging.h"
+
 #include "alarms/alarmmonitor.h"
 #include "alarms/eventmonitor.h"
 #include "board/boardcontroller.h"
@@ -174,11 +176,7 @@ bool KernelStartup::startHistory(const QString& location, int retentionDays)
         recorder->watch(alarmMonitor.get());
     recorder->watch(damper.data());
     recorder->watch(engineBox.get());
-    // Without a user of the users file, writes are the account's own.
-    recorder->setUser(users.currentUser.isEmpty() ||
-                              users.currentUser == UserCapabilities::undefinedUserName()
-                          ? qEnvironmentVariable("USER")
-                          : users.currentUser);
+    recorder->setUser(Acknowledging::operatorName(users));
     return true;
 }
 

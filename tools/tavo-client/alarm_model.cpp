@@ -1,5 +1,7 @@
 #include "alarm_model.h"
 
+#include "alarm_acknowledgements.h"
+
 #include "alarms/alarmmonitor.h"
 #include "connections/engine.h"
 #include "connections/engine_box.h"
@@ -7,6 +9,7 @@
 #include "devices/paramlist.h"
 #include "foundation/app_shared.h"
 #include "foundation/safe_text.h"
+#include "history/flap_damper.h"
 #include "hostgraph/host_graph.h"
 
 #include <QColor>
@@ -120,6 +123,8 @@ public:
     std::vector<Row> rows;
     QVector<int> counts;
     QHash<int, QVector<int>> hostCounts;
+    QPointer<AlarmAcknowledgements> acknowledgements;
+    QPointer<FlapDamper> damper;
     quint64 nextSerial = 0;
 };
 
@@ -262,6 +267,10 @@ QVariant AlarmModel::data(const QModelIndex& index, int role) const
     }
     case ParamNameRole:
         return param ? param->DbEntity::name : QString();
+    case AcknowledgedRole:
+        return acknowledgementOf(index.row()) != nullptr;
+    case FlappingRole:
+        return d->damper && param && d->damper->isFlapping(param);
     default:
         break;
     }
@@ -276,11 +285,17 @@ QVariant AlarmModel::data(const QModelIndex& index, int role) const
     }
     if (role == Qt::ToolTipRole && index.column() == ParamColumn && param)
         return utils::escapeControlCharacters(param->humanName);
+    // Taken alarms step back, so that the untaken ones stand out.
+    if (role == Qt::ForegroundRole && index.column() != SeverityColumn &&
+        acknowledgementOf(index.row()))
+        return QColor(Qt::gray);
     if (role != Qt::DisplayRole)
         return {};
 
     switch (index.column()) {
     case SeverityColumn:
+        if (d->damper && param && d->damper->isFlapping(param))
+            return tr("%1, flapping").arg(share::alarmStateToStr(state));
         return share::alarmStateToStr(state);
     case HostColumn: {
         const NodeAttr* host = hostOf(param);
@@ -301,9 +316,56 @@ QVariant AlarmModel::data(const QModelIndex& index, int role) const
     }
     case SinceColumn:
         return QLocale().toString(row.since, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case AcknowledgedColumn: {
+        const ActiveAlarm* alarm = acknowledgementOf(index.row());
+        if (!alarm)
+            return {};
+        const QString when = QLocale().toString(QDateTime::fromMSecsSinceEpoch(alarm->ackTimeMs),
+                                                QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        // The name and the comment may come from a colleague's client.
+        const QString who = utils::escapeControlCharacters(alarm->ackUser);
+        if (alarm->ackComment.isEmpty())
+            return tr("%1 at %2").arg(who, when);
+        return tr("%1 at %2: %3").arg(who, when, utils::escapeControlCharacters(alarm->ackComment));
+    }
     default:
         return {};
     }
+}
+
+const ActiveAlarm* AlarmModel::acknowledgementOf(int row) const
+{
+    if (!d->acknowledgements)
+        return nullptr;
+    const QModelIndex at = index(row, 0);
+    const ActiveAlarm* alarm =
+        d->acknowledgements->find(at.data(HostKeyRole).toInt(), at.data(DeviceNameRole).toString(),
+                                  at.data(ParamNameRole).toString());
+    return alarm && alarm->acknowledged ? alarm : nullptr;
+}
+
+void AlarmModel::setAcknowledgements(AlarmAcknowledgements* acknowledgements)
+{
+    d->acknowledgements = acknowledgements;
+    if (acknowledgements)
+        connect(acknowledgements, &AlarmAcknowledgements::changed, this, [this] {
+            if (!d->rows.empty())
+                Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+        });
+}
+
+void AlarmModel::setFlapDamper(FlapDamper* damper)
+{
+    d->damper = damper;
+    if (!damper)
+        return;
+    auto changed = [this](const Param* param) {
+        const int row = d->indexOf(param);
+        if (row >= 0)
+            Q_EMIT dataChanged(index(row, SeverityColumn), index(row, SeverityColumn));
+    };
+    connect(damper, &FlapDamper::flappingStarted, this, changed);
+    connect(damper, &FlapDamper::flappingStopped, this, changed);
 }
 
 QVariant AlarmModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -323,6 +385,8 @@ QVariant AlarmModel::headerData(int section, Qt::Orientation orientation, int ro
         return tr("Value");
     case SinceColumn:
         return tr("Since");
+    case AcknowledgedColumn:
+        return tr("Acknowledged");
     default:
         return {};
     }

@@ -2,7 +2,10 @@
 
 #include <QAbstractTableModel>
 
+class AlarmAcknowledgements;
+struct ActiveAlarm;
 class AlarmMonitor;
+class FlapDamper;
 class Param;
 
 /**
@@ -30,6 +33,7 @@ public:
         ParamColumn,
         ValueColumn,
         SinceColumn,
+        AcknowledgedColumn,
         ColumnCount
     };
     enum Role {
@@ -37,6 +41,8 @@ public:
         DeviceNameRole, ///< QString
         ParamNameRole, ///< QString
         SeverityRole, ///< int: Tavo::AlarmType
+        AcknowledgedRole, ///< bool
+        FlappingRole, ///< bool
     };
 
     explicit AlarmModel(AlarmMonitor* monitor, QObject* parent = nullptr);
@@ -47,6 +53,11 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+
+    /// Who acknowledged each alarm, from the history; none without.
+    void setAcknowledgements(AlarmAcknowledgements* acknowledgements);
+    /// Marks the parameters that @p damper holds as flapping; none without.
+    void setFlapDamper(FlapDamper* damper);
 
     /// The most severe state active on the host @p key; -1 (NORM) for none.
     int severityOfHost(int key) const;
@@ -62,6 +73,9 @@ public Q_SLOTS:
     void paramStateChanged(const Param* param, int newState, int oldState);
 
 private:
+    /// The row's acknowledged alarm in the history; null when it is not.
+    const ActiveAlarm* acknowledgementOf(int row) const;
+
     class Private;
     Private* const d;
 };

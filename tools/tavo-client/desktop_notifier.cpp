@@ -42,6 +42,11 @@ void DesktopNotifier::sendSms(const QString& address, const QString& text)
 void DesktopNotifier::playSound(const QString& fileName)
 {
     Q_EMIT reactionPerformed(QStringLiteral("sound"), fileName);
+    replaySound(fileName);
+}
+
+void DesktopNotifier::replaySound(const QString& fileName)
+{
     if (!m_sound)
         return;
     // A missing file or a machine without sound output is no reason to

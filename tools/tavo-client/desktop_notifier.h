@@ -28,6 +28,8 @@ public:
     void sendEmail(const QString& address, const QString& text) override;
     void sendSms(const QString& address, const QString& text) override;
     void playSound(const QString& fileName) override;
+    /// Plays a sound again, as no reaction: soundPlayed() only.
+    void replaySound(const QString& fileName);
 
 Q_SIGNALS:
     void soundPlayed(const QString& fileName);

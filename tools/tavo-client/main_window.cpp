@@ -1,14 +1,24 @@
 #include "main_window.h"
 
+#include "alarm_acknowledgements.h"
 #include "alarm_model.h"
+#include "alarm_sound_repeater.h"
+#include "board_model.h"
+#include "client_settings.h"
+#include "config_actions.h"
 #include "desktop_notifier.h"
 #include "device_model.h"
+#include "history_model.h"
+#include "history_view.h"
 #include "host_dialog.h"
 #include "host_tree_model.h"
 #include "kernel_startup.h"
 #include "log_model.h"
 #include "param_delegate.h"
 #include "param_model.h"
+#include "template_actions.h"
+#include "trend_chart.h"
+#include "trend_recorder.h"
 
 #include "alarms/alarminfo.h"
 #include "alarms/alarmmonitor.h"
@@ -18,7 +28,10 @@
 #include "devices/device_db.h"
 #include "foundation/app_shared.h"
 #include "foundation/safe_text.h"
+#include "history/flap_damper.h"
+#include "history/history_store.h"
 #include "hostgraph/host_graph.h"
+#include "users/user_capabilities.h"
 
 #include <QAction>
 #include <QApplication>
@@ -58,6 +71,7 @@ public:
     DeviceModel* devices = nullptr;
     ParamModel* params = nullptr;
     LogFilterModel* logFilter = nullptr;
+    BoardModel* board = nullptr;
 
     QTreeView* hostView = nullptr;
     QListView* deviceView = nullptr;
@@ -65,6 +79,7 @@ public:
     QTableView* alarmView = nullptr;
     QTextBrowser* alarmHelp = nullptr;
     QTableView* logView = nullptr;
+    QTreeView* boardView = nullptr;
     QSpinBox* period = nullptr;
     QComboBox* radix = nullptr;
     QCheckBox* scaled = nullptr;
@@ -81,25 +96,26 @@ public:
     QAction* connectHost = nullptr;
     QAction* disconnectHost = nullptr;
 
+    AlarmAcknowledgements* acknowledgements = nullptr;
+    AlarmSoundRepeater* soundRepeater = nullptr;
+    HistoryView* history = nullptr;
+    TrendRecorder* trends = nullptr;
+    TrendChart* trendChart = nullptr;
+    QDockWidget* historyDock = nullptr;
+    QDockWidget* trendDock = nullptr;
+    QAction* acknowledge = nullptr;
+    QAction* showHistory = nullptr;
+    QAction* trendParam = nullptr;
+
     std::unique_ptr<QHelpEngineCore> help;
     int selectedHost = -1;
 };
-
-namespace {
-
-QSettings clientSettings()
-{
-    return QSettings(QStringLiteral("tavo-client"), QStringLiteral("tavo-client"));
-}
-
-} // namespace
 
 MainWindow::MainWindow(KernelStartup* kernel, LogModel* log, DesktopNotifier* notifier,
                        QWidget* parent)
     : QMainWindow(parent)
     , d(new Private)
 {
-    Q_UNUSED(notifier)
     d->kernel = kernel;
     d->logModel = log;
     setWindowTitle(tr("tavo-client"));
@@ -127,6 +143,8 @@ MainWindow::MainWindow(KernelStartup* kernel, LogModel* log, DesktopNotifier* no
     d->hostView->setModel(d->hosts);
     d->hostView->setHeaderHidden(false);
     d->hostView->expandAll();
+    // A profile goes to several hosts at once.
+    d->hostView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     auto* hostDock = new QDockWidget(tr("Hosts"), this);
     hostDock->setObjectName(QStringLiteral("hostDock"));
     hostDock->setWidget(d->hostView);
@@ -251,6 +269,30 @@ MainWindow::MainWindow(KernelStartup* kernel, LogModel* log, DesktopNotifier* no
     tabifyDockWidget(d->alarmDock, d->logDock);
     d->alarmDock->raise();
 
+    // The observed board on the right; a double click shows the device.
+    d->board = new BoardModel(kernel->boardController.get(), this);
+    d->boardView = new QTreeView;
+    d->boardView->setObjectName(QStringLiteral("boardView"));
+    d->boardView->setModel(d->board);
+    d->boardView->header()->setSectionResizeMode(BoardModel::NameColumn,
+                                                 QHeaderView::ResizeToContents);
+    d->boardView->expandAll();
+    connect(d->board, &QAbstractItemModel::modelReset, d->boardView, &QTreeView::expandAll);
+    connect(d->boardView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& i) {
+        const QList<Engine*> engines =
+            d->kernel->engineBox->getEngineList(i.data(BoardModel::HostNameRole).toString(), 0, {});
+        if (engines.size() != 1 || !engines.first()->nodeAttr())
+            return;
+        selectHost(engines.first()->nodeAttr()->key());
+        selectDevice(i.data(BoardModel::DeviceNameRole).toString());
+    });
+    auto* boardDock = new QDockWidget(tr("Observed Board"), this);
+    boardDock->setObjectName(QStringLiteral("boardDock"));
+    boardDock->setWidget(d->boardView);
+    addDockWidget(Qt::RightDockWidgetArea, boardDock);
+
+    setupHistory(notifier);
+
     // Actions, menus and the tool bar.
     d->addFolder =
         new QAction(QIcon::fromTheme(QStringLiteral("folder-new")), tr("Add &Folder..."), this);
@@ -277,7 +319,11 @@ MainWindow::MainWindow(KernelStartup* kernel, LogModel* log, DesktopNotifier* no
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
+    auto* config = new ConfigActions(this, kernel);
     QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(config->exportAction());
+    file->addAction(config->importAction());
+    file->addSeparator();
     file->addAction(quit);
     QMenu* hostMenu = menuBar()->addMenu(tr("&Hosts"));
     for (QAction* action : {d->addFolder, d->addHost, d->editItem, d->moveItem, d->removeItem})
@@ -285,10 +331,24 @@ MainWindow::MainWindow(KernelStartup* kernel, LogModel* log, DesktopNotifier* no
     hostMenu->addSeparator();
     hostMenu->addAction(d->connectHost);
     hostMenu->addAction(d->disconnectHost);
+    auto* templates = new TemplateActions(this, &kernel->users);
+    menuBar()->addMenu(tr("&Tools"))->addActions(templates->actions());
+    QMenu* alarmMenu = menuBar()->addMenu(tr("&Alarms"));
+    alarmMenu->addAction(d->acknowledge);
+    alarmMenu->addAction(d->showHistory);
+    alarmMenu->addAction(d->trendParam);
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->addAction(hostDock->toggleViewAction());
     view->addAction(d->alarmDock->toggleViewAction());
     view->addAction(d->logDock->toggleViewAction());
+    view->addAction(boardDock->toggleViewAction());
+    view->addAction(d->historyDock->toggleViewAction());
+    view->addAction(d->trendDock->toggleViewAction());
+    QMenu* zoom = view->addMenu(tr("Trend &Zoom"));
+    zoom->addAction(tr("Zoom &In"), d->trendChart, &TrendChart::zoomIn, QKeySequence::ZoomIn);
+    zoom->addAction(tr("Zoom &Out"), d->trendChart, &TrendChart::zoomOut, QKeySequence::ZoomOut);
+    zoom->addAction(tr("&Reset Zoom"), d->trendChart, &TrendChart::resetZoom,
+                    QKeySequence(Qt::CTRL | Qt::Key_0));
     QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
     helpMenu->addAction(tr("&About tavo-client"), this, [this] {
         QMessageBox::about(this, tr("About tavo-client"),
@@ -565,6 +625,166 @@ void MainWindow::moveSelected()
     if (!d->hosts->moveItem(key, keys.value(names.indexOf(chosen))))
         QMessageBox::warning(this, tr("Move to Folder"),
                              tr("A folder cannot go into itself or below itself."));
+}
+
+void MainWindow::setupHistory(DesktopNotifier* notifier)
+{
+    HistoryStore* store = d->kernel->history.get();
+    d->acknowledgements = new AlarmAcknowledgements(store, &d->kernel->users, this);
+    d->alarms->setAcknowledgements(d->acknowledgements);
+    d->alarms->setFlapDamper(d->kernel->damper.data());
+    if (notifier) {
+        d->soundRepeater = new AlarmSoundRepeater(d->alarms, d->acknowledgements, notifier, this);
+        d->soundRepeater->setIntervalSeconds(
+            clientSettings().value(QStringLiteral("alarms/repeatSoundSeconds"), 30).toInt());
+    }
+
+    d->history = new HistoryView(store, d->kernel->hostGraph.get(), d->acknowledgements);
+    d->history->setEnabled(store != nullptr);
+    d->historyDock = new QDockWidget(tr("History"), this);
+    d->historyDock->setObjectName(QStringLiteral("historyDock"));
+    d->historyDock->setWidget(d->history);
+    addDockWidget(Qt::BottomDockWidgetArea, d->historyDock);
+    tabifyDockWidget(d->alarmDock, d->historyDock);
+
+    d->trends = new TrendRecorder(d->kernel->engineBox.get(), store, this);
+    d->trendChart = new TrendChart(d->trends, store);
+    d->trendChart->setAlarmMonitor(d->kernel->alarmMonitor.get());
+    auto loadTrends = [this] {
+        d->trends->loadMarks(d->kernel->users.currentUser);
+        d->trendChart->clearSources();
+        for (const TrendSource& source : d->trends->trended())
+            d->trendChart->addSource(source);
+    };
+    loadTrends();
+    connect(&d->kernel->users, &UserCapabilities::signalChangeCurrentUser, this, loadTrends);
+    d->trendDock = new QDockWidget(tr("Trends"), this);
+    d->trendDock->setObjectName(QStringLiteral("trendDock"));
+    d->trendDock->setWidget(d->trendChart);
+    addDockWidget(Qt::BottomDockWidgetArea, d->trendDock);
+    tabifyDockWidget(d->alarmDock, d->trendDock);
+    d->alarmDock->raise();
+
+    d->acknowledge =
+        new QAction(QIcon::fromTheme(QStringLiteral("dialog-ok")), tr("&Acknowledge..."), this);
+    d->acknowledge->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_A);
+    d->showHistory =
+        new QAction(QIcon::fromTheme(QStringLiteral("view-history")), tr("Show in &History"), this);
+    d->showHistory->setShortcut(Qt::CTRL | Qt::Key_H);
+    d->trendParam = new QAction(QIcon::fromTheme(QStringLiteral("office-chart-line")),
+                                tr("&Trend Parameter"), this);
+    d->trendParam->setCheckable(true);
+    d->trendParam->setShortcut(Qt::CTRL | Qt::Key_R);
+    d->alarmView->setContextMenuPolicy(Qt::ActionsContextMenu);
+    d->alarmView->addActions({d->acknowledge, d->showHistory});
+    d->paramView->setContextMenuPolicy(Qt::ActionsContextMenu);
+    d->paramView->addActions({d->showHistory, d->trendParam});
+
+    connect(d->acknowledge, &QAction::triggered, this, [this] {
+        const QModelIndex alarm = d->alarmView->currentIndex();
+        if (alarm.isValid())
+            HistoryView::acknowledgeInteractively(this, d->acknowledgements,
+                                                  alarm.data(AlarmModel::HostKeyRole).toInt(),
+                                                  alarm.data(AlarmModel::DeviceNameRole).toString(),
+                                                  alarm.data(AlarmModel::ParamNameRole).toString());
+    });
+    connect(d->showHistory, &QAction::triggered, this, [this] {
+        const TrendSource source = currentSource();
+        if (source.hostKey < 0)
+            return;
+        d->history->showParam(source.hostKey, source.device, source.param);
+        d->historyDock->show();
+        d->historyDock->raise();
+    });
+    connect(d->trendParam, &QAction::triggered, this, [this](bool on) {
+        const TrendSource source = currentSource();
+        if (source.hostKey < 0)
+            return;
+        d->trends->setTrended(source, on);
+        if (on) {
+            d->trendChart->addSource(source);
+            d->trendDock->show();
+            d->trendDock->raise();
+        } else {
+            d->trendChart->clearSources();
+            for (const TrendSource& kept : d->trends->trended())
+                d->trendChart->addSource(kept);
+        }
+    });
+    auto update = [this] {
+        updateHistoryActions();
+    };
+    connect(d->alarmView->selectionModel(), &QItemSelectionModel::currentRowChanged, this, update);
+    connect(d->paramView->selectionModel(), &QItemSelectionModel::currentRowChanged, this, update);
+    connect(d->acknowledgements, &AlarmAcknowledgements::changed, this, update);
+    connect(d->trends, &TrendRecorder::trendedChanged, this, update);
+    updateHistoryActions();
+}
+
+TrendSource MainWindow::currentSource() const
+{
+    // The alarm panel when it has the focus, else the parameter shown.
+    const QModelIndex alarm = d->alarmView->currentIndex();
+    if (alarm.isValid() && (d->alarmView->hasFocus() || !d->paramView->currentIndex().isValid()))
+        return TrendSource {alarm.data(AlarmModel::HostKeyRole).toInt(),
+                            alarm.data(AlarmModel::DeviceNameRole).toString(),
+                            alarm.data(AlarmModel::ParamNameRole).toString()};
+    const QModelIndex current = d->paramView->currentIndex();
+    const auto* param =
+        static_cast<const Param*>(current.data(ParamModel::ParamRole).value<void*>());
+    const Device* device = d->params->device();
+    if (!param || !device || d->selectedHost < 0)
+        return TrendSource();
+    return TrendSource {d->selectedHost, device->DbEntity::name, param->DbEntity::name};
+}
+
+void MainWindow::updateHistoryActions()
+{
+    const bool hasStore = d->kernel->history != nullptr;
+    const QModelIndex alarm = d->alarmView->currentIndex();
+    const ActiveAlarm* active = alarm.isValid()
+        ? d->acknowledgements->find(alarm.data(AlarmModel::HostKeyRole).toInt(),
+                                    alarm.data(AlarmModel::DeviceNameRole).toString(),
+                                    alarm.data(AlarmModel::ParamNameRole).toString())
+        : nullptr;
+    d->acknowledge->setEnabled(active && !active->acknowledged);
+    const TrendSource source = currentSource();
+    d->showHistory->setEnabled(hasStore && source.hostKey >= 0);
+    const QModelIndex current = d->paramView->currentIndex();
+    const auto* param =
+        static_cast<const Param*>(current.data(ParamModel::ParamRole).value<void*>());
+    d->trendParam->setEnabled(param && param->isNumericType());
+    d->trendParam->setChecked(source.hostKey >= 0 && d->trends->isTrended(source));
+}
+
+HistoryView* MainWindow::historyView() const
+{
+    return d->history;
+}
+
+TrendChart* MainWindow::trendChart() const
+{
+    return d->trendChart;
+}
+
+TrendRecorder* MainWindow::trendRecorder() const
+{
+    return d->trends;
+}
+
+AlarmAcknowledgements* MainWindow::acknowledgements() const
+{
+    return d->acknowledgements;
+}
+
+QDockWidget* MainWindow::historyDock() const
+{
+    return d->historyDock;
+}
+
+QDockWidget* MainWindow::trendDock() const
+{
+    return d->trendDock;
 }
 
 void MainWindow::updateActions()

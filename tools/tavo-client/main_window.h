@@ -2,22 +2,29 @@
 
 #include <QMainWindow>
 
+class AlarmAcknowledgements;
 class AlarmModel;
 class DesktopNotifier;
 class DeviceModel;
 class Engine;
+class HistoryView;
 class HostTreeModel;
 class KernelStartup;
 class LogModel;
 class ParamModel;
+class QDockWidget;
 class QListView;
 class QTableView;
 class QTreeView;
+class TrendChart;
+class TrendRecorder;
+struct TrendSource;
 
 /**
  * The operator's window: the host tree, the devices of the selected host,
  * the parameters of the selected device, the active alarms with their help
- * and the kernel's log, with a status bar of connections and alarms.
+ * and acknowledgements, the kernel's log, the recorded history, the trends
+ * and the observed board, with a status bar of connections and alarms.
  * Layout, columns and the read period are kept in the user's settings.
  */
 class MainWindow : public QMainWindow
@@ -37,6 +44,12 @@ public:
     QListView* deviceView() const;
     QTreeView* paramView() const;
     QTableView* alarmView() const;
+    HistoryView* historyView() const;
+    TrendChart* trendChart() const;
+    TrendRecorder* trendRecorder() const;
+    AlarmAcknowledgements* acknowledgements() const;
+    QDockWidget* historyDock() const;
+    QDockWidget* trendDock() const;
 
     /// Shows the host, its device and the parameter, as a double click on an
     /// alarm does.
@@ -50,6 +63,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void setupHistory(DesktopNotifier* notifier);
+    /// The parameter that the alarm and history actions act on; a host key
+    /// of -1 for none.
+    TrendSource currentSource() const;
+    void updateHistoryActions();
     int currentFolderKey() const;
     Engine* selectedEngine() const;
     void hostChosen(const QModelIndex& current);

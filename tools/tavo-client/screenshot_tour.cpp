@@ -3,10 +3,15 @@
 #include "alarm_model.h"
 #include "host_tree_model.h"
 #include "main_window.h"
+#include "step_dialog.h"
+#include "template_actions.h"
+
+#include "foundation/app_shared.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDockWidget>
+#include <QPointer>
 #include <QTableView>
 #include <QTimer>
 #include <QTreeView>
@@ -33,10 +38,10 @@ void ScreenshotTour::start()
     QTimer::singleShot(StepMs, this, &ScreenshotTour::step);
 }
 
-bool ScreenshotTour::save(const QString& name)
+bool ScreenshotTour::save(const QString& name, QWidget* widget)
 {
     const QString path = QDir(m_folder).filePath(name);
-    const bool saved = m_window->grab().save(path);
+    const bool saved = (widget ? widget : m_window)->grab().save(path);
     std::printf("%s %s\n", saved ? "saved" : "could not save", qPrintable(path));
     std::fflush(stdout);
     return saved;
@@ -86,8 +91,23 @@ void ScreenshotTour::step()
         ++m_step;
         next(1000);
         return;
-    default:
+    case 5:
         save(QStringLiteral("log.png"));
+        save(QStringLiteral("board.png"),
+             m_window->findChild<QDockWidget*>(QStringLiteral("boardDock")));
+        // The demo's template on a port, with what each of its writes did.
+        m_window->selectDevice(QStringLiteral("E1_0001"));
+        if (auto* templates = m_window->findChild<TemplateActions*>())
+            m_dialog = templates->applyTemplate(
+                QDir(share::resourcesPath).filePath(QStringLiteral("template_e1.xml")));
+        ++m_step;
+        next(1000);
+        return;
+    default:
+        if (m_dialog) {
+            save(QStringLiteral("template.png"), m_dialog);
+            m_dialog->close();
+        }
         QCoreApplication::quit();
     }
 }

@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class MainWindow;
+class QWidget;
+class StepDialog;
 
 /**
  * Walks the window through what an operator does and saves a picture at
  * each step: the hosts with a device's live parameters, an active alarm
- * with its help, the log. Then quits. For the README and the docs
- * (make screenshots).
+ * with its help, the log, the observed board, a template's outcome. Then
+ * quits. For the README and the docs (make screenshots).
  */
 class ScreenshotTour : public QObject
 {
@@ -21,10 +24,12 @@ public:
 
 private:
     void step();
-    bool save(const QString& name);
+    /// The window, or @p widget alone.
+    bool save(const QString& name, QWidget* widget = nullptr);
 
     MainWindow* m_window;
     QString m_folder;
     int m_step = 0;
     int m_waited = 0;
+    QPointer<StepDialog> m_dialog;
 };

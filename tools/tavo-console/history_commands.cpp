@@ -1,5 +1,7 @@
 #include "history_commands.h"
 
+#include "acknowledging.h"
+
 #include "foundation/app_shared.h"
 #include "foundation/safe_text.h"
 #include "history/history_store.h"
@@ -83,6 +85,9 @@ QString recordLine(const HistoryRecord& record)
                    .arg(record.device, record.param, stateText(record.state),
                         stateText(record.oldState));
         break;
+    case HistoryRecord::Value:
+        what = QStringLiteral("VALUE %1.%2 = %3").arg(record.device, record.param, record.text);
+        break;
     }
     const QString host = record.hostName.isEmpty() ? record.hostAddress : record.hostName;
     return QStringLiteral("%1 #%2 %3 %4")
@@ -144,18 +149,14 @@ int HistoryCommands::run(const QString& user, const UserCapabilities& users) con
         return 5;
     }
     if (ackId > 0) {
-        // Acknowledging takes the same right as writing: both act on
-        // what colleagues see.
-        const bool hasUsers = !users.getUsersList().isEmpty();
-        if (hasUsers && !users.checkForCapability(QStringLiteral("write"))) {
+        if (!Acknowledging::mayAcknowledge(users)) {
             std::fprintf(stderr,
                          "tavo-console: user '%s' may not acknowledge (needs the "
                          "capability 'write')\n",
                          qPrintable(user));
             return 4;
         }
-        const QString who =
-            user.isEmpty() ? qEnvironmentVariable("USER", QStringLiteral("operator")) : user;
+        const QString who = Acknowledging::operatorName(users);
         if (!store.acknowledge(ackId, who, comment, &error)) {
             std::fprintf(stderr, "tavo-console: %s\n", qPrintable(error));
             return 6;

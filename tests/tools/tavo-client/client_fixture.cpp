@@ -1,5 +1,9 @@
 #include "client_fixture.h"
 
+#include "connections/engine.h"
+#include "connections/engine_box.h"
+#include "devices/device_db.h"
+#include "devices/paramlist.h"
 #include "foundation/app_shared.h"
 #include "hostgraph/host_graph.h"
 
@@ -13,8 +17,10 @@
 ClientFixture::ClientFixture(const QString& scenario)
 {
     QStandardPaths::setTestModeEnabled(true);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                       dir.filePath(QStringLiteral("settings")));
+    // The client's own settings (native format) and the kernel's ini files,
+    // both in this test's folder, so that no run sees another's.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, dir.filePath(QStringLiteral("settings")));
     QDir().mkpath(dir.filePath(QStringLiteral("settings/tavo-client")));
     // No reactions configured unless a test writes its own action list.
     QFile actions(dir.filePath(QStringLiteral("settings/tavo-client/tavo_action_list.xml.ini")));
@@ -70,4 +76,23 @@ NodeAttr* ClientFixture::addSimulatorHost()
 {
     return kernel->createHost(QStringLiteral("127.0.0.1"), m_simulatorPort,
                               QStringLiteral("tavo-ne"));
+}
+
+void ClientFixture::connectReadingAll(NodeAttr* host)
+{
+    Engine* engine = kernel->engineBox->getEngineByNodeAttr(host);
+    DeviceDb* db = engine->deviceDb();
+    QObject::connect(db, &DeviceDb::signalDeviceAppended, db,
+                     [db](const QString& className, int tag, int baseTag) {
+                         QString name;
+                         if (!DeviceDb::makeUpDeviceName(name, className, tag, baseTag))
+                             return;
+                         Device* device = db->findDevice(name);
+                         if (!device || !device->populateDevice())
+                             return;
+                         int ticket = db->getTicketId(name);
+                         for (const Param* p : qAsConst(device->parameters))
+                             db->setTicket(name, p->DbEntity::name, ticket, 1);
+                     });
+    engine->connectToHost();
 }

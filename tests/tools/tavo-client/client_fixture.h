@@ -36,6 +36,9 @@ public:
     /// named after its address.
     NodeAttr* addSimulatorHost();
     void startMonitors() { kernel->startMonitors(nullptr); }
+    /// Connects @p host with every parameter of every device read each
+    /// second, as a console subscribed to all.
+    void connectReadingAll(NodeAttr* host);
 
     QTemporaryDir dir;
     ShareRestorer restorer;

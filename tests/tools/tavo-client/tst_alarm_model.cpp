@@ -377,21 +377,7 @@ void TstAlarmModel::alarmFromTheSimulator()
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy hostChanged(&model, &AlarmModel::hostSeverityChanged);
 
-    // Every parameter read each second, as a console subscribed to all.
-    DeviceDb* db = engine->deviceDb();
-    connect(db, &DeviceDb::signalDeviceAppended, this,
-            [db](const QString& className, int tag, int baseTag) {
-                QString name;
-                if (!DeviceDb::makeUpDeviceName(name, className, tag, baseTag))
-                    return;
-                Device* device = db->findDevice(name);
-                if (!device || !device->populateDevice())
-                    return;
-                int ticket = db->getTicketId(name);
-                for (const Param* p : qAsConst(device->parameters))
-                    db->setTicket(name, p->DbEntity::name, ticket, 1);
-            });
-    engine->connectToHost();
+    m_fx->connectReadingAll(m_sim);
 
     // The demo's temperature passes 60 and 70 every 20 s; its second E1
     // port loses its signal for 4 s of every 12.
