@@ -73,6 +73,8 @@ HistoryView::HistoryView(HistoryStore* store, HostGraph* hosts,
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->verticalHeader()->hide();
     m_view->horizontalHeader()->setStretchLastSection(true);
+    m_view->horizontalHeader()->setSectionResizeMode(HistoryModel::TimeColumn,
+                                                     QHeaderView::ResizeToContents);
     m_view->setAlternatingRowColors(true);
 
     m_previous = new QAction(QIcon::fromTheme(QStringLiteral("go-previous")), tr("&Newer"), this);

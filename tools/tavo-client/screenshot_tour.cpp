@@ -1,10 +1,14 @@
 #include "screenshot_tour.h"
 
+#include "alarm_acknowledgements.h"
 #include "alarm_model.h"
+#include "history_view.h"
 #include "host_tree_model.h"
 #include "main_window.h"
 #include "step_dialog.h"
 #include "template_actions.h"
+#include "trend_chart.h"
+#include "trend_recorder.h"
 
 #include "foundation/app_shared.h"
 
@@ -22,6 +26,8 @@ namespace {
 
 constexpr int StepMs = 500;
 constexpr int PatienceMs = 30000; // for the first alarm of the scenario
+// The demo's temperature passes both thresholds every 20 s.
+constexpr int TrendMs = 15000;
 
 } // namespace
 
@@ -58,17 +64,27 @@ void ScreenshotTour::step()
         QModelIndex host = first;
         while (host.isValid() && !host.data(HostTreeModel::IsHostRole).toBool())
             host = m_window->hostModel()->index(0, 0, host);
-        if (host.isValid())
-            m_window->selectHost(host.data(HostTreeModel::KeyRole).toInt());
+        if (host.isValid()) {
+            m_hostKey = host.data(HostTreeModel::KeyRole).toInt();
+            m_window->selectHost(m_hostKey);
+        }
         ++m_step;
         next(3000);
         return;
     }
-    case 1:
+    case 1: {
         m_window->selectDevice(QStringLiteral("PSU_0001"));
+        // The temperature trended from here on, read every second, so that
+        // the trend has passed its thresholds by the end of the tour.
+        const TrendSource temp {m_hostKey, QStringLiteral("PSU_0001"), QStringLiteral("temp")};
+        m_window->trendRecorder()->setPeriod(1);
+        m_window->trendRecorder()->setTrended(temp, true);
+        m_window->trendChart()->setSpanMinutes(1);
+        m_window->trendChart()->addSource(temp);
         ++m_step;
         next(4000); // a few periods of live values
         return;
+    }
     case 2:
         save(QStringLiteral("main.png"));
         ++m_step;
@@ -103,11 +119,33 @@ void ScreenshotTour::step()
         ++m_step;
         next(1000);
         return;
-    default:
+    case 6: // the first alarm taken, as the history shows it
         if (m_dialog) {
             save(QStringLiteral("template.png"), m_dialog);
             m_dialog->close();
         }
+        if (m_window->alarmModel()->rowCount() > 0) {
+            const QModelIndex alarm = m_window->alarmModel()->index(0, 0);
+            QString error;
+            m_window->acknowledgements()->acknowledge(
+                alarm.data(AlarmModel::HostKeyRole).toInt(),
+                alarm.data(AlarmModel::DeviceNameRole).toString(),
+                alarm.data(AlarmModel::ParamNameRole).toString(), QStringLiteral("Checked on site"),
+                &error);
+        }
+        m_window->historyDock()->raise();
+        m_window->historyView()->applyFilter();
+        ++m_step;
+        next(1500);
+        return;
+    case 7:
+        save(QStringLiteral("history.png"));
+        m_window->trendDock()->raise();
+        ++m_step;
+        next(TrendMs);
+        return;
+    default:
+        save(QStringLiteral("trend.png"));
         QCoreApplication::quit();
     }
 }

@@ -11,8 +11,9 @@ class StepDialog;
 /**
  * Walks the window through what an operator does and saves a picture at
  * each step: the hosts with a device's live parameters, an active alarm
- * with its help, the log, the observed board, a template's outcome. Then
- * quits. For the README and the docs (make screenshots).
+ * with its help, the log, the observed board, a template's outcome, the
+ * history with an acknowledged alarm and a trend. Then quits. For the README and the docs (make
+ * screenshots).
  */
 class ScreenshotTour : public QObject
 {
@@ -31,5 +32,6 @@ private:
     QString m_folder;
     int m_step = 0;
     int m_waited = 0;
+    int m_hostKey = -1;
     QPointer<StepDialog> m_dialog;
 };
