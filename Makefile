@@ -6,7 +6,7 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo demo-snmp screenshots package fuzz-snmp check-sanitize fuzz bench format clean
+.PHONY: all deps configure build test demo demo-snmp screenshots package fuzz-snmp check-sanitize coverage fuzz bench format clean
 
 all: build
 
@@ -44,6 +44,19 @@ check-sanitize: deps
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600 -LE packaging
 
+# Line and branch coverage of kernel/, plugins/ and tools/ by every test, in
+# a build of its own; the programs the tests start write their counts when
+# they are stopped with SIGTERM. A flaky test gets a second run, as the
+# instrumented build is slower.
+COVERAGE_DIR ?= build-coverage
+coverage:
+	./scripts/install-deps coverage
+	cmake -S . -B $(COVERAGE_DIR) -DCMAKE_BUILD_TYPE=Debug -DTAVO_COVERAGE=ON -DTAVO_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(COVERAGE_DIR) -j $(JOBS)
+	find $(COVERAGE_DIR) -name '*.gcda' -delete
+	cd $(COVERAGE_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 900 --repeat until-pass:2
+	./scripts/coverage-report $(COVERAGE_DIR)
+
 # libFuzzer on the tavo protocol's decoder, with ASan and UBSan, for
 # FUZZ_SECONDS (60); needs clang, which install-deps adds for this target.
 # Seeded with the recorded exchanges of tests/plugins/corpus; what it finds
@@ -66,7 +79,7 @@ format:
 	find kernel tests tools plugins bench -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(COVERAGE_DIR)
 
 # libFuzzer on the SNMP message decoder (net-snmp's parser underneath).
 fuzz-snmp:
