@@ -6,7 +6,7 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo demo-snmp screenshots package fuzz-snmp check-sanitize coverage fuzz bench format clean
+.PHONY: all deps configure build test demo demo-snmp screenshots package fuzz-snmp check-sanitize coverage fuzz bench bench-fleet format clean
 
 all: build
 
@@ -73,7 +73,15 @@ fuzz:
 		tests/plugins/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=8192
 
 bench: build
-	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+	@for b in $(BUILD_DIR)/bench/bench_*; do \
+		case "$$b" in *bench_fleet) continue;; esac; [ -x "$$b" ] && "$$b"; done; true
+
+# One tavo-console against simulated fleets of 100, 500, 1000 and 2000 hosts,
+# FLEET_SECONDS (35) each: one "fleet:" line per fleet.
+FLEET_SECONDS ?= 35
+bench-fleet: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target bench_fleet
+	$(BUILD_DIR)/bench/bench_fleet --seconds=$(FLEET_SECONDS)
 
 format:
 	find kernel tests tools plugins bench -name '*.h' -o -name '*.cpp' | xargs clang-format -i

@@ -41,9 +41,13 @@ AlarmMonitor::AlarmMonitor(QObject* parent)
     for (Engine* engine : box->enginesList()) {
         connect(engine, SIGNAL(signalSocketConnected(int)), this, SLOT(socketConnected(int)));
         connect(engine, SIGNAL(signalSocketDisconnected(int)), this, SLOT(socketDisconnected(int)));
+        // The database rides along: sender() walks every connection made to
+        // the monitor, which grows with the hosts, on every call.
         DeviceDb* db = engine->deviceDb();
-        connect(db, SIGNAL(signalDeviceAppended(QString, int, int)), this,
-                SLOT(deviceAppended(QString, int, int)));
+        connect(db, &DeviceDb::signalDeviceAppended, this,
+                [this, db](const QString& sClassName, int iTag, int iBaseTag) {
+                    watchDevice(db, sClassName, iTag, iBaseTag);
+                });
         connect(db, SIGNAL(signalDeviceDelete(QString)), this, SLOT(deviceDeleted(QString)));
     }
 }
@@ -63,7 +67,11 @@ void AlarmMonitor::socketDisconnected(int) { }
 
 void AlarmMonitor::deviceAppended(QString sClassName, int iTag, int iBaseTag)
 {
-    auto* db = qobject_cast<DeviceDb*>(sender());
+    watchDevice(qobject_cast<DeviceDb*>(sender()), sClassName, iTag, iBaseTag);
+}
+
+void AlarmMonitor::watchDevice(DeviceDb* db, const QString& sClassName, int iTag, int iBaseTag)
+{
     if (!engineOf(db))
         return;
     QString name;
@@ -96,8 +104,15 @@ void AlarmMonitor::deviceAppended(QString sClassName, int iTag, int iBaseTag)
     // A device added again under the same name replaces the old watch.
     delete adapters.take(name);
     adapters.insert(name, adapter);
-    connect(device, SIGNAL(signalParamHasRead(int, int, int, const ParamCore*)), this,
-            SLOT(slotParamHasRead(int, int, int, const ParamCore*)), Qt::UniqueConnection);
+    // Every value of every watched device comes this way: the device is
+    // known here, while sender() would cost a walk of all of them. Heard
+    // once however often it is announced, for as long as it lives.
+    if (m_heardDevices.contains(device))
+        return;
+    m_heardDevices.insert(device);
+    connect(device, &Device::signalParamHasRead, this,
+            [this, device](int, int, int, const ParamCore* pcore) { recompute(device, pcore); });
+    connect(device, &QObject::destroyed, this, [this, device] { m_heardDevices.remove(device); });
 }
 
 void AlarmMonitor::deviceDeleted(QString sDevName)
@@ -107,9 +122,14 @@ void AlarmMonitor::deviceDeleted(QString sDevName)
 
 void AlarmMonitor::slotParamHasRead(int, int, int, const ParamCore* pcore)
 {
+    if (pcore && pcore->isAlarmType())
+        recompute(qobject_cast<Device*>(sender()), pcore);
+}
+
+void AlarmMonitor::recompute(const Device* device, const ParamCore* pcore)
+{
     if (!pcore || !pcore->isAlarmType())
         return;
-    auto* device = qobject_cast<Device*>(sender());
     auto* db = device ? qobject_cast<DeviceDb*>(device->parent()) : nullptr;
     if (!engineOf(db))
         return;

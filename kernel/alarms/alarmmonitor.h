@@ -4,9 +4,12 @@
 
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 class Adapter;
+class Device;
+class DeviceDb;
 class EventMonitor;
 class Param;
 class ParamCore;
@@ -42,5 +45,11 @@ public Q_SLOTS:
                           const ParamCore* pcore);
 
 private:
+    void watchDevice(DeviceDb* db, const QString& sClassName, int iTag, int iBaseTag);
+    void recompute(const Device* device, const ParamCore* pcore);
+
+    /// Devices whose values reach recompute().
+    QSet<const QObject*> m_heardDevices;
+
     Q_DISABLE_COPY(AlarmMonitor)
 };

@@ -7,6 +7,7 @@
 #include "board/boardcontroller.h"
 #include "classes/class_db.h"
 #include "connections/engine_box.h"
+#include "connections/open_files_limit.h"
 #include "connections/protocol_manager.h"
 #include "foundation/app_shared.h"
 #include "history/flap_damper.h"
@@ -71,6 +72,9 @@ KernelStartup::KernelStartup(AbstractLog* log)
 {
     share::pLog = log;
     share::scriptEngine = &scriptEngine;
+    // Every connected host holds a socket: a session's default soft limit
+    // would stop a fleet at about a thousand.
+    OpenFilesLimit::raiseToHard();
 
     // The first class of a name is kept: the user's are read first.
     const QString shippedClasses = share::xmlClassesPath;
@@ -99,6 +103,7 @@ KernelStartup::KernelStartup(AbstractLog* log)
 
     hostGraph = std::make_unique<HostGraph>(nullptr);
     share::hostGraph = hostGraph.get();
+    OpenFilesLimit::checkHosts(int(engineBox->enginesList().size()));
 }
 
 KernelStartup::~KernelStartup()

@@ -47,9 +47,10 @@ public:
     /// user, without root: the platform's per-user data folder "tavo-client".
     static QString userResourceDir();
 
-    /// Publishes @p log and a script engine, loads classes and host types,
-    /// the protocol plug-ins, the engine registry and the host graph (empty
-    /// in single-host mode).
+    /// Raises the open-files limit as far as allowed, publishes @p log and
+    /// a script engine, loads classes and host types, the protocol plug-ins,
+    /// the engine registry and the host graph (empty in single-host mode),
+    /// and warns when the limit leaves too few files for the graph's hosts.
     explicit KernelStartup(AbstractLog* log);
     /// Unpublishes everything, the log last, so that the teardown logs into
     /// nothing rather than into a destroyed log.

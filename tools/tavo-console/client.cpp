@@ -1,4 +1,6 @@
 #include "client.h"
+#include "fleet_stats.h"
+#include "staggered_connector.h"
 
 #include "alarms/eventmonitor.h"
 #include "classes/class_db.h"
@@ -69,6 +71,12 @@ bool ClientOptions::parse(const QStringList& arguments, QString* error)
             ok = equals > 0;
             if (ok)
                 vars.insert(value.left(equals), value.mid(equals + 1));
+        } else if (valueOf(argument, "--stats=", value)) {
+            statsFile = value;
+            ok = !value.isEmpty();
+        } else if (valueOf(argument, "--stats-after=", value)) {
+            statsAfterSec = value.toInt(&ok);
+            ok = ok && statsAfterSec >= 0;
         } else if (valueOf(argument, "--user=", value)) {
             user = value;
         } else if (argument == QLatin1String("--board")) {
@@ -91,9 +99,17 @@ bool ClientOptions::parse(const QStringList& arguments, QString* error)
 Client::Client(const ClientOptions& options, QObject* parent)
     : QObject(parent)
     , m_options(options)
+    , m_connector(new StaggeredConnector(this))
 {
     connect(&m_writeTimer, &QTimer::timeout, this, &Client::applyWrites);
     connect(&m_silenceTimer, &QTimer::timeout, this, &Client::checkSilence);
+}
+
+Client::~Client() = default;
+
+bool Client::writeStats() const
+{
+    return !m_stats || m_stats->write(m_options.statsFile);
 }
 
 // Lines carry device names and values from hosts: one event stays one line
@@ -118,10 +134,12 @@ QString Client::hostOf(const QObject* object) const
 void Client::start()
 {
     const QList<Engine*> engines = share::engineBox->enginesList();
-    for (Engine* engine : engines) {
+    if (!m_options.statsFile.isEmpty())
+        m_stats = std::make_unique<FleetStats>(int(engines.size()),
+                                               qint64(m_options.statsAfterSec) * 1000);
+    for (Engine* engine : engines)
         watch(engine);
-        engine->connectToHost();
-    }
+    m_connector->connectAll(engines);
     if (!m_options.writes.isEmpty())
         m_writeTimer.start(250);
     m_silenceTimer.start(500);
@@ -150,17 +168,21 @@ void Client::watch(Engine* engine)
             [this, db](const QString& className, int tag, int baseTag) {
                 deviceAppended(db, className, tag, baseTag);
             });
+    connect(db, &DeviceDb::signalAboutToDeviceDelete, this, [this, db](const QString& name) {
+        const Device* device = db->findDevice(name);
+        if (!device)
+            return;
+        for (const Param* param : qAsConst(device->parameters))
+            m_lastText.remove(param);
+        if (m_stats)
+            m_stats->unsubscribed(device);
+    });
     connect(db, &DeviceDb::signalDeviceDelete, this, [this, db](const QString& name) {
         print(QStringLiteral("DEVICE %1 %2 removed").arg(hostOf(db), name));
-        const QString prefix = QStringLiteral("%1/%2.").arg(hostOf(db), name);
-        for (auto it = m_lastText.begin(); it != m_lastText.end();) {
-            if (it.key().startsWith(prefix))
-                it = m_lastText.erase(it);
-            else
-                ++it;
-        }
     });
     connect(engine, &Engine::signalSocketConnected, this, [this, engine](int) {
+        if (m_stats)
+            m_stats->hostConnected();
         m_everConnected.insert(engine);
         m_hearing[engine] = Hearing();
         m_hearing[engine].since.start();
@@ -179,6 +201,8 @@ void Client::watch(Engine* engine)
         }
     });
     connect(engine, &Engine::signalSocketDisconnected, this, [this, engine](int) {
+        if (m_stats)
+            m_stats->hostDisconnected();
         m_hearing.remove(engine);
         print(QStringLiteral("DISCONNECTED %1").arg(hostOf(engine)));
         if (m_options.reconnect)
@@ -209,29 +233,31 @@ void Client::deviceAppended(DeviceDb* db, const QString& className, int tag, int
     int ticket = db->getTicketId(name);
     for (const Param* param : qAsConst(device->parameters))
         db->setTicket(name, param->DbEntity::name, ticket, m_options.periodSec);
+    if (m_stats)
+        m_stats->subscribed(device);
+    // The device rides along: sender() would walk every device of every
+    // host on every value.
     connect(device, &Device::signalParamHasRead, this,
-            [this](int, int, int, const ParamCore* pcore) { paramRead(pcore); });
+            [this, device](int, int, int, const ParamCore* pcore) { paramRead(device, pcore); });
 }
 
-void Client::paramRead(const ParamCore* pcore)
+void Client::paramRead(const Device* device, const ParamCore* pcore)
 {
-    auto* device = qobject_cast<Device*>(sender());
-    if (!device || !pcore)
+    if (!pcore)
         return;
     const auto* param = static_cast<const Param*>(pcore);
+    if (m_stats)
+        m_stats->valueArrived(pcore);
     // Virtual parameters are computed here, also while the host is mute.
     if (!param->isVirtual)
         heardFrom(
             qobject_cast<const Engine*>(device->parent() ? device->parent()->parent() : nullptr));
     QString text;
     pcore->getReadValuePresentation(nullptr, &text, nullptr);
-    // Hosts often carry devices of the same names.
-    const QString key = QStringLiteral("%1/%2.%3")
-                            .arg(hostOf(device), device->DbEntity::name, param->DbEntity::name);
-    auto last = m_lastText.find(key);
+    auto last = m_lastText.find(pcore);
     if (last != m_lastText.end() && last.value() == text)
         return;
-    m_lastText.insert(key, text);
+    m_lastText.insert(pcore, text);
     print(QStringLiteral("VALUE %1 %2 %3 = %4")
               .arg(hostOf(device), device->DbEntity::name, param->DbEntity::name, text));
 }
@@ -364,6 +390,13 @@ void Client::paramStateChanged(const Param* param, int newState, int oldState)
     const auto* device = param ? qobject_cast<const Device*>(param->parent()) : nullptr;
     if (!device)
         return;
+    if (m_stats) {
+        const auto* db = device->parent();
+        const auto* engine = qobject_cast<const Engine*>(db ? db->parent() : nullptr);
+        const NodeAttr* node = engine ? engine->nodeAttr() : nullptr;
+        m_stats->stateChanged(node ? node->port() : 0, device->DbEntity::name,
+                              param->DbEntity::name, newState);
+    }
     print(QStringLiteral("STATE %1 %2 %3 %4 (was %5)")
               .arg(hostOf(device), device->DbEntity::name, param->DbEntity::name,
                    share::alarmStateToStr(Tavo::AlarmType(newState)),

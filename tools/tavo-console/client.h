@@ -11,7 +11,12 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
+
+class Device;
 class DeviceDb;
+class FleetStats;
+class StaggeredConnector;
 class HistoryRecorder;
 class Engine;
 class Param;
@@ -47,6 +52,8 @@ struct ClientOptions
     };
     QList<NewHost> addHosts; // into the user's host graph, saved on exit
     QMap<QString, QString> vars; // the protocol's variables of the hosts created here
+    QString statsFile; // written on exit: connections, values, ages, state changes
+    int statsAfterSec = 15; // values are counted from then on
 
     /// False with @p error for a malformed option.
     bool parse(const QStringList& arguments, QString* error);
@@ -63,12 +70,15 @@ class Client : public QObject, public AlarmNotifier
 
 public:
     explicit Client(const ClientOptions& options, QObject* parent = nullptr);
+    ~Client() override;
 
     /// Connects every host; exits the process with 3 when none connects.
     void start();
 
     /// Reactions are recorded in the history through @p recorder (may be null).
     void setRecorder(HistoryRecorder* recorder) { m_recorder = recorder; }
+    /// The figures of --stats; false when they could not be written.
+    bool writeStats() const;
 
     void sendEmail(const QString& address, const QString& text) override;
     void sendSms(const QString& address, const QString& text) override;
@@ -82,7 +92,7 @@ public Q_SLOTS:
 private:
     void watch(Engine* engine);
     void deviceAppended(DeviceDb* db, const QString& className, int tag, int baseTag);
-    void paramRead(const ParamCore* pcore);
+    void paramRead(const Device* device, const ParamCore* pcore);
     void applyWrites();
     void runTemplate();
     void runProfile();
@@ -92,7 +102,8 @@ private:
     static void print(const QString& line);
 
     ClientOptions m_options;
-    QHash<QString, QString> m_lastText;
+    /// The text last printed of each parameter, until its device goes.
+    QHash<const ParamCore*, QString> m_lastText;
     QSet<Engine*> m_everConnected;
     QTimer m_writeTimer;
     // A connected host that answers nothing is shown long before the
@@ -106,4 +117,6 @@ private:
     QTimer m_silenceTimer;
     HistoryRecorder* m_recorder = nullptr;
     bool m_filesStarted = false;
+    StaggeredConnector* m_connector;
+    std::unique_ptr<FleetStats> m_stats;
 };

@@ -1,5 +1,6 @@
 // tavo-nesim: a network element that speaks the native "tavo" protocol over
-// TCP and UDP on 127.0.0.1, with devices and values from a scenario file.
+// TCP and UDP on 127.0.0.1, with devices and values from a scenario file; or
+// a fleet of them, one per port, each with its own copy of the scenario.
 
 #include "scenario.h"
 
@@ -7,11 +8,14 @@
 
 #include "classes/class_db.h"
 #include "foundation/app_shared.h"
+#include "hostgraph/host_graph.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QScriptEngine>
 #include <QTcpServer>
@@ -20,6 +24,9 @@
 #include <QUdpSocket>
 
 #include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -52,8 +59,6 @@ public:
             device.present = device.presentAt(0);
         connect(&m_tcp, &QTcpServer::newConnection, this, &Simulator::accept);
         connect(&m_udp, &QUdpSocket::readyRead, this, &Simulator::readDatagrams);
-        connect(&m_presence, &QTimer::timeout, this, &Simulator::checkPresence);
-        m_presence.start(200);
     }
 
     bool listen(quint16 tcpPort, quint16 udpPort)
@@ -61,8 +66,43 @@ public:
         return m_tcp.listen(QHostAddress::LocalHost, tcpPort) &&
             m_udp.bind(QHostAddress::LocalHost, udpPort);
     }
+    void close()
+    {
+        m_tcp.close();
+        m_udp.close();
+    }
     quint16 tcpPort() const { return m_tcp.serverPort(); }
     quint16 udpPort() const { return m_udp.localPort(); }
+
+    /// Every value of parameters named in @p params sent over TCP goes to
+    /// @p out with the moment it was handed to the system, so that a client
+    /// can tell how long it took to act on it.
+    void traceSends(const QStringList& params, FILE* out)
+    {
+        m_traceParams = params;
+        m_trace = out;
+    }
+
+    void checkPresence()
+    {
+        const double t = now();
+        for (SimDevice& device : m_scenario.devices) {
+            if (device.destroyed)
+                continue;
+            const bool present = device.presentAt(t);
+            if (present == device.present)
+                continue;
+            device.present = present;
+            std::printf("tavo-nesim: device %s %s\n", qPrintable(device.name()),
+                        present ? "appears" : "disappears");
+            std::fflush(stdout);
+            if (present) {
+                broadcast(announce(device));
+            } else {
+                broadcast(removal(device));
+            }
+        }
+    }
 
 private:
     struct Client
@@ -133,6 +173,8 @@ private:
             const QByteArray answer = handle(line.trimmed());
             if (!answer.isEmpty())
                 client->write(answer);
+            if (!m_traced.isEmpty())
+                writeTrace(client);
         }
         // A line that fills the whole input buffer is no request: dropped up
         // to its end, as a reader that never finds the end would stall.
@@ -140,6 +182,22 @@ private:
             client->readAll();
             state.skipping = true;
         }
+    }
+
+    // The answer goes to the system now, not when our event loop gets round
+    // to it; the moment is taken just before, as over the loopback a client
+    // may well have acted on the value before the write returns.
+    void writeTrace(QTcpSocket* client)
+    {
+        timespec now {};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        client->flush();
+        const long long us = now.tv_sec * 1000000LL + now.tv_nsec / 1000;
+        for (const QByteArray& sent : qAsConst(m_traced))
+            std::fprintf(m_trace, "%lld %u %s\n", us, unsigned(m_tcp.serverPort()),
+                         sent.constData());
+        std::fflush(m_trace);
+        m_traced.clear();
     }
 
     void drained(QTcpSocket* client)
@@ -173,6 +231,7 @@ private:
                     answer += handle(line.trimmed());
             }
             sendDatagrams(address, port, answer);
+            m_traced.clear(); // only TCP answers are traced
         }
     }
 
@@ -239,27 +298,6 @@ private:
         return text;
     }
 
-    void checkPresence()
-    {
-        const double t = now();
-        for (SimDevice& device : m_scenario.devices) {
-            if (device.destroyed)
-                continue;
-            const bool present = device.presentAt(t);
-            if (present == device.present)
-                continue;
-            device.present = present;
-            std::printf("tavo-nesim: device %s %s\n", qPrintable(device.name()),
-                        present ? "appears" : "disappears");
-            std::fflush(stdout);
-            if (present) {
-                broadcast(announce(device));
-            } else {
-                broadcast(removal(device));
-            }
-        }
-    }
-
     static QByteArray removal(const SimDevice& device)
     {
         const QByteArray message = QStringLiteral("tavo:%1-%2")
@@ -314,14 +352,16 @@ private:
         return nullptr;
     }
 
-    QByteArray valueLine(const SimDevice& device, const SimParam& param) const
+    QByteArray valueLine(const SimDevice& device, const SimParam& param)
     {
         const QByteArray prefix =
             QByteArray::number(device.code) + ' ' + QByteArray::number(param.code) + ' ';
         if (m_scenario.isText(param))
             return "STR " + prefix + hex(m_scenario.textValue(param)) + '\n';
-        return "VAL " + prefix + QByteArray::number(m_scenario.valueWord(device, param, now())) +
-            '\n';
+        const QByteArray word = QByteArray::number(m_scenario.valueWord(device, param, now()));
+        if (m_trace && m_traceParams.contains(param.name))
+            m_traced.append(device.name().toLatin1() + ' ' + param.name.toLatin1() + ' ' + word);
+        return "VAL " + prefix + word + '\n';
     }
 
     QByteArray refusal(int dev, int prm, const char* why) const
@@ -407,10 +447,74 @@ private:
     QElapsedTimer m_clock;
     QTcpServer m_tcp;
     QUdpSocket m_udp;
-    QTimer m_presence;
     QHash<QTcpSocket*, Client> m_clients;
     QHash<QString, UdpPeer> m_peers;
+    QStringList m_traceParams;
+    FILE* m_trace = nullptr;
+    QList<QByteArray> m_traced; // device, parameter and value of each traced line
 };
+
+// Ports for @p simulators, one each and consecutive from @p first, TCP and
+// UDP alike; for 0 a free run of them is looked for.
+bool listenFleet(const std::vector<std::unique_ptr<Simulator>>& simulators, quint16 first)
+{
+    const int count = int(simulators.size());
+    auto tryFrom = [&](int base) {
+        for (int i = 0; i < count; ++i) {
+            if (!simulators[size_t(i)]->listen(quint16(base + i), quint16(base + i))) {
+                for (int j = 0; j <= i; ++j)
+                    simulators[size_t(j)]->close();
+                return false;
+            }
+        }
+        return true;
+    };
+    if (first != 0)
+        return first + count - 1 <= 65535 && tryFrom(first);
+    // Above the system's ephemeral range's usual start is taken by clients;
+    // runs below it are tried from a place that differs between processes.
+    constexpr int Low = 10000;
+    constexpr int High = 32000;
+    if (count > High - Low)
+        return false;
+    int base = Low + int(QCoreApplication::applicationPid() * 7919 % (High - Low - count));
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        if (tryFrom(base))
+            return true;
+        base = Low + (base - Low + count + 97) % (High - Low - count);
+    }
+    return false;
+}
+
+// The fleet as a host graph of the user's kind, folders of 50 hosts, written
+// by the kernel's own writer so that a client reads it as its own.
+bool writeHostGraph(const QString& path, const QString& hostType, quint16 firstPort, int count)
+{
+    constexpr int HostsPerFolder = 50;
+    HostGraph graph(nullptr);
+    int key = 1;
+    int folderKey = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i % HostsPerFolder == 0) {
+            folderKey = key++;
+            graph.createFolder(
+                folderKey, 0,
+                QStringLiteral("fleet %1-%2").arg(i + 1).arg(qMin(count, i + HostsPerFolder)));
+        }
+        const quint16 port = quint16(firstPort + i);
+        // Without the protocol plug-ins loaded the graph cannot make engines,
+        // nor does it need any to be written.
+        auto* node =
+            new NodeAttr(key, folderKey, QStringLiteral("ne-%1").arg(port), hostType,
+                         QStringLiteral("127.0.0.1"), QStringLiteral("tavo"), port, &graph);
+        graph.hostsByKey.insert(key, node);
+        graph.hostList.append(node);
+        ++key;
+    }
+    const QFileInfo info(path);
+    QDir().mkpath(info.absolutePath());
+    return graph.saveToFile(info.absoluteFilePath());
+}
 
 } // namespace
 
@@ -428,7 +532,8 @@ int main(int argc, char** argv)
     const QCommandLineOption scenarioFile(
         QStringLiteral("scenario"), QStringLiteral("The scenario file."), QStringLiteral("file"));
     const QCommandLineOption tcpPort(QStringLiteral("port"),
-                                     QStringLiteral("TCP port; 0 picks a free one."),
+                                     QStringLiteral("TCP port; 0 picks a free one. With --hosts "
+                                                    "the first host's TCP and UDP port."),
                                      QStringLiteral("port"), QStringLiteral("7070"));
     const QCommandLineOption udpPort(QStringLiteral("udp-port"),
                                      QStringLiteral("UDP port; 0 picks a free one."),
@@ -441,7 +546,30 @@ int main(int argc, char** argv)
     const QCommandLineOption portFile(QStringLiteral("port-file"),
                                       QStringLiteral("Write \"<tcp> <udp>\" here once listening."),
                                       QStringLiteral("file"));
-    parser.addOptions({classes, scenarioFile, tcpPort, udpPort, password, seed, portFile});
+    const QCommandLineOption hosts(
+        QStringLiteral("hosts"),
+        QStringLiteral("Serve n hosts on n consecutive ports (TCP and UDP on the same number), "
+                       "each with its own copy of the scenario and the seed plus its index."),
+        QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption hostGraph(
+        QStringLiteral("host-graph"),
+        QStringLiteral("Once listening, write a host graph of the hosts served, in folders of 50, "
+                       "to this file (\"user\": the user's own host graph)."),
+        QStringLiteral("file"));
+    const QCommandLineOption hostType(QStringLiteral("host-type"),
+                                      QStringLiteral("Host type of the hosts in the host graph."),
+                                      QStringLiteral("name"), QStringLiteral("tavo-ne"));
+    const QCommandLineOption traceParam(
+        QStringLiteral("trace-params"),
+        QStringLiteral("Parameters (comma-separated) whose every value sent over TCP is written "
+                       "to --trace-file."),
+        QStringLiteral("names"));
+    const QCommandLineOption traceFile(
+        QStringLiteral("trace-file"),
+        QStringLiteral("Lines \"<monotonic us> <port> <device> <param> <value>\"."),
+        QStringLiteral("file"));
+    parser.addOptions({classes, scenarioFile, tcpPort, udpPort, password, seed, portFile, hosts,
+                       hostGraph, hostType, traceParam, traceFile});
     parser.process(app);
 
     // Installed, the simulator serves the shipped demo equipment unless told
@@ -451,6 +579,13 @@ int main(int argc, char** argv)
         return parser.isSet(option) || shipped.isEmpty() ? parser.value(option)
                                                          : shipped + installed;
     };
+
+    bool countOk = false;
+    const int hostCount = parser.value(hosts).toInt(&countOk);
+    if (!countOk || hostCount < 1 || hostCount > 30000) {
+        std::fprintf(stderr, "tavo-nesim: --hosts takes a number from 1 to 30000\n");
+        return 2;
+    }
 
     QScriptEngine engine;
     share::scriptEngine = &engine;
@@ -467,20 +602,80 @@ int main(int argc, char** argv)
     if (parser.isSet(seed))
         scenario.seed = parser.value(seed).toUInt();
 
-    Simulator simulator(scenario, parser.value(password).toUtf8());
-    if (!simulator.listen(quint16(parser.value(tcpPort).toUInt()),
-                          quint16(parser.value(udpPort).toUInt()))) {
+    FILE* trace = nullptr;
+    if (parser.isSet(traceFile)) {
+        trace = std::fopen(QFile::encodeName(parser.value(traceFile)).constData(), "w");
+        if (!trace) {
+            std::fprintf(stderr, "tavo-nesim: cannot write %s\n",
+                         qPrintable(parser.value(traceFile)));
+            return 2;
+        }
+    }
+
+    // Copies, not the loaded one shared: every host keeps its own writes and
+    // devices, and its own seed makes its random values its own.
+    std::vector<Scenario> scenarios(size_t(hostCount), scenario);
+    std::vector<std::unique_ptr<Simulator>> simulators;
+    simulators.reserve(size_t(hostCount));
+    for (int i = 0; i < hostCount; ++i) {
+        scenarios[size_t(i)].seed = scenario.seed + quint32(i);
+        simulators.push_back(
+            std::make_unique<Simulator>(scenarios[size_t(i)], parser.value(password).toUtf8()));
+        if (trace)
+            simulators.back()->traceSends(parser.value(traceParam).split(QLatin1Char(',')), trace);
+    }
+    // One clock for the whole fleet's devices that come and go.
+    QTimer presence;
+    QObject::connect(&presence, &QTimer::timeout, &presence, [&simulators] {
+        for (const auto& simulator : simulators)
+            simulator->checkPresence();
+    });
+    presence.start(200);
+
+    const quint16 firstPort = quint16(parser.value(tcpPort).toUInt());
+    const bool listening = hostCount == 1
+        ? simulators.front()->listen(firstPort, quint16(parser.value(udpPort).toUInt()))
+        : listenFleet(simulators, firstPort);
+    if (!listening) {
         std::fprintf(stderr, "tavo-nesim: cannot listen on the ports asked for\n");
         return 2;
     }
-    std::printf("tavo-nesim: listening on 127.0.0.1, tcp %u, udp %u, %d devices\n",
-                simulator.tcpPort(), simulator.udpPort(), int(scenario.devices.size()));
+    const Simulator& first = *simulators.front();
+    if (hostCount == 1)
+        std::printf("tavo-nesim: listening on 127.0.0.1, tcp %u, udp %u, %d devices\n",
+                    first.tcpPort(), first.udpPort(), int(scenario.devices.size()));
+    else
+        std::printf("tavo-nesim: %d hosts listening on 127.0.0.1, tcp and udp %u to %u, %d "
+                    "devices each\n",
+                    hostCount, first.tcpPort(), first.tcpPort() + unsigned(hostCount) - 1,
+                    int(scenario.devices.size()));
     std::fflush(stdout);
+
+    if (parser.isSet(hostGraph)) {
+        QString path = parser.value(hostGraph);
+        if (path == QLatin1String("user")) {
+            // Only the file's name is wanted of the paths; the classes are
+            // loaded by now.
+            share::global_init();
+            path = HostGraph::userFilePath();
+        }
+        if (!writeHostGraph(path, parser.value(hostType), first.tcpPort(), hostCount)) {
+            std::fprintf(stderr, "tavo-nesim: cannot write the host graph %s\n", qPrintable(path));
+            return 2;
+        }
+        std::printf("tavo-nesim: host graph of %d hosts written to %s\n", hostCount,
+                    qPrintable(path));
+        std::fflush(stdout);
+    }
+    // Last: whoever waits for this file may rely on the host graph too.
     if (parser.isSet(portFile)) {
         QFile file(parser.value(portFile));
         if (file.open(QIODevice::WriteOnly))
-            file.write(QByteArray::number(simulator.tcpPort()) + ' ' +
-                       QByteArray::number(simulator.udpPort()) + '\n');
+            file.write(QByteArray::number(first.tcpPort()) + ' ' +
+                       QByteArray::number(first.udpPort()) + '\n');
     }
-    return app.exec();
+    const int code = app.exec();
+    if (trace)
+        std::fclose(trace);
+    return code;
 }

@@ -523,6 +523,13 @@
     </message>
 </context>
 <context>
+    <name>OpenFilesLimit</name>
+    <message>
+        <source>The process may open %1 files (the system allows at most %2): about %3 of the %4 hosts can be connected at once. Raise the hard limit of open files (ulimit -Hn, limits.conf) to watch them all.</source>
+        <translation>Процесс может открыть %1 файлов (система допускает не более %2): одновременно можно подключить около %3 из %4 узлов. Чтобы наблюдать их все, поднимите жёсткий предел открытых файлов (ulimit -Hn, limits.conf).</translation>
+    </message>
+</context>
+<context>
     <name>Param</name>
     <message>
         <source>[setReadStringValue()] invalid input data - string decoding error</source>
