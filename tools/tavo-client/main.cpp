@@ -7,6 +7,7 @@
 #include "log_model.h"
 #include "main_window.h"
 #include "screenshot_tour.h"
+#include "staggered_connector.h"
 
 #include "connections/engine.h"
 #include "connections/engine_box.h"
@@ -100,8 +101,10 @@ int main(int argc, char** argv)
 
     MainWindow window(&kernel, &logModel, &notifier);
     window.show();
-    for (Engine* engine : kernel.engineBox->enginesList())
-        engine->connectToHost();
+    // A few at a time: a graph of thousands of hosts would otherwise hold
+    // the window for seconds while their devices arrive.
+    StaggeredConnector connector;
+    connector.connectAll(kernel.engineBox->enginesList());
 
     // make screenshots: the window in use, saved as pictures.
     const QString pictures = optionValue(arguments, QStringLiteral("--screenshots="));
