@@ -8,6 +8,7 @@
 #include "main_window.h"
 #include "screenshot_tour.h"
 #include "staggered_connector.h"
+#include "termination_signals.h"
 
 #include "connections/engine.h"
 #include "connections/engine_box.h"
@@ -99,6 +100,7 @@ int main(int argc, char** argv)
         }
     }
 
+    quitOnTerminationSignals(&app);
     MainWindow window(&kernel, &logModel, &notifier);
     window.show();
     // A few at a time: a graph of thousands of hosts would otherwise hold

@@ -5,6 +5,7 @@
 #include "console_log.h"
 #include "history_commands.h"
 #include "kernel_startup.h"
+#include "termination_signals.h"
 
 #include "alarms/alarmmonitor.h"
 #include "alarms/eventmonitor.h"
@@ -17,22 +18,11 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSocketNotifier>
 #include <QTranslator>
 
-#include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
 
 const char* const clientHelp =
     "\ntavo-console options:\n"
@@ -179,13 +169,7 @@ int main(int argc, char** argv)
 
     // Ctrl-C and SIGTERM end the event loop, so that everything is torn
     // down in order and the host graph is saved.
-    if (::pipe(g_signalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app,
-                         [] { QCoreApplication::exit(0); });
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-    }
+    quitOnTerminationSignals(&app);
 
     client.start();
     const int code = app.exec();

@@ -5,6 +5,7 @@
 #include "scenario.h"
 
 #include "kernel_startup.h"
+#include "termination_signals.h"
 
 #include "classes/class_db.h"
 #include "foundation/app_shared.h"
@@ -674,6 +675,9 @@ int main(int argc, char** argv)
             file.write(QByteArray::number(first.tcpPort()) + ' ' +
                        QByteArray::number(first.udpPort()) + '\n');
     }
+    // A stopped simulator ends its loop: its clients see the sockets close,
+    // and an instrumented build writes its counts.
+    quitOnTerminationSignals(&app);
     const int code = app.exec();
     if (trace)
         std::fclose(trace);
