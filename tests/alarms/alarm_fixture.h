@@ -4,20 +4,12 @@
 #include "alarms/alarmmonitor.h"
 #include "alarms/eventmonitor.h"
 #include "alarms/sax_action_list_parser.h"
-#include "connections/engine.h"
-#include "connections/engine_box.h"
-#include "devices/device_db.h"
-#include "devices/paramlist.h"
-#include "foundation/app_shared.h"
-#include "hostgraph/host_graph.h"
-#include "kernel_fixture.h"
+#include "hosts_fixture.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
-
-#include <memory>
-#include <vector>
+#include <QSignalSpy>
 
 /// Everything the event monitor hands out, in order.
 class RecordingNotifier : public AlarmNotifier
@@ -38,8 +30,8 @@ public:
 };
 
 /**
- * Hosts with engines that speak no protocol (nothing is sent), and a class
- * PSU whose parameters carry alarm scripts:
+ * Hosts as in HostsFixture, and a class PSU whose parameters carry alarm
+ * scripts:
  *   temp (INT)     4 above 10, else -1; throws below -100
  *   count (UINT)   2 at 5, else -1
  *   label (ASCIIZ) 6 when the value reaches the script as a string
@@ -48,7 +40,7 @@ public:
  * and a class PLAIN without alarm parameters. Per-user settings, and so the
  * action list, live in a temporary directory.
  */
-class AlarmFixture : public KernelFixture
+class AlarmFixture : public HostsFixture
 {
 public:
     AlarmFixture()
@@ -65,39 +57,8 @@ public:
         loadClasses();
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            dir.makeDir(QStringLiteral("settings")));
-        share::engineBox = &box;
         share::soundPath = QStringLiteral("/sounds/");
         log.clear();
-    }
-
-    ~AlarmFixture() { share::engineBox = nullptr; }
-
-    Engine* addEngine()
-    {
-        const int key = int(nodes.size()) + 1;
-        nodes.emplace_back(std::make_unique<NodeAttr>(
-            key, 0, QStringLiteral("host%1").arg(key), QStringLiteral("none"),
-            QStringLiteral("10.0.0.%1").arg(key), QString(), 7000, nullptr));
-        Engine* engine = box.createEngine(nodes.back().get());
-        log.clear();
-        return engine;
-    }
-
-    /// A device on code @p code with every parameter bound to its index.
-    static Device* addDevice(Engine* engine, const QString& className, int tag, int code)
-    {
-        DeviceDb* db = engine->deviceDb();
-        Device* device = db->addDevice(className, tag, 0, code, Tavo::NativeProtocol, QString());
-        if (!device || !device->populateDevice())
-            return nullptr;
-        for (Param* param : qAsConst(device->parameters))
-            db->setParamCode(code, param->DbEntity::name, param->indexInDevice);
-        return device;
-    }
-
-    static int codeOf(Device* device, const char* param)
-    {
-        return device->parametersByName.value(QLatin1String(param))->code;
     }
 
     void writeActionList(const QByteArray& body) const
@@ -113,7 +74,30 @@ public:
     /// sends to the speaker.
     void silence(AlarmMonitor& monitor) { monitor.eventMonitor->setNotifier(&notifier); }
 
-    EngineBox box;
-    std::vector<std::unique_ptr<NodeAttr>> nodes;
     RecordingNotifier notifier;
+};
+
+/// One host with a PSU on code 5, watched by a silenced monitor that read
+/// @p actions as its action list.
+class PsuFixture : public AlarmFixture
+{
+public:
+    explicit PsuFixture(const QByteArray& actions = QByteArray())
+        : listed(actions.isEmpty() || (writeActionList(actions), true))
+    {
+        silence(monitor);
+        log.clear();
+    }
+
+    /// Hands @p value to parameter @p name as the host's answer would.
+    void set(const char* name, quint32 value)
+    {
+        engine->deviceDb()->setParamValue(5, codeOf(device, name), value);
+    }
+
+    const bool listed; // before the monitor, which reads the list when made
+    Engine* engine = addEngine();
+    AlarmMonitor monitor {nullptr};
+    QSignalSpy changed {&monitor, &AlarmMonitor::paramStateChanged};
+    Device* device = addDevice(engine, QStringLiteral("PSU"), 1, 5);
 };

@@ -19,6 +19,30 @@ QList<Group> groupsOf(const char* deviceClass, const char* param, Tavo::AlarmTyp
         ->alarmActions.values(state);
 }
 
+/// A class E1 with the parameters los and ais.
+struct ParserFixture : KernelFixture
+{
+    ParserFixture()
+    {
+        writeClassFile(QStringLiteral("e1.xml"),
+                       "<class name=\"E1\" interface=\"i\"><param "
+                       "name=\"los\"/><param name=\"ais\"/></class>");
+        loadClasses();
+        log.clear();
+    }
+    /// Reads @p content as an action list; returns the file's path.
+    QString read(const QByteArray& content) const
+    {
+        const QString path = dir.writeFile(QStringLiteral("actions.xml"), content);
+        ActionListParser().readFile(path);
+        return path;
+    }
+};
+
+const QByteArray soundOnErr =
+    "<new><events_or><event to=\"3\" device=\"E1\" param=\"los\"/></events_or>"
+    "<actions_and><action type=\"sound\"/></actions_and></new>";
+
 } // namespace
 
 class TstActionListParser : public QObject
@@ -35,7 +59,6 @@ private Q_SLOTS:
     void refusedFileLogsItsMessage();
 
 private:
-    void loadE1(KernelFixture& fx);
     QTemporaryDir m_settings;
 };
 
@@ -45,28 +68,16 @@ void TstActionListParser::initTestCase()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
 }
 
-void TstActionListParser::loadE1(KernelFixture& fx)
-{
-    fx.writeClassFile(QStringLiteral("e1.xml"),
-                      "<class name=\"E1\" interface=\"i\"><param name=\"los\"/>"
-                      "<param name=\"ais\"/></class>");
-    fx.loadClasses();
-    fx.log.clear();
-}
-
 void TstActionListParser::fileLivesInTheUsersSettingsDirectory()
 {
     QCOMPARE(ActionListParser::actionListPath(),
              m_settings.filePath(QStringLiteral("tavo-client/tavo_action_list.xml.ini")));
 
-    KernelFixture fx;
-    loadE1(fx);
+    ParserFixture fx;
     QDir().mkpath(m_settings.filePath(QStringLiteral("tavo-client")));
     QFile file(ActionListParser::actionListPath());
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(
-        "<actionlist><new><events_or><event to=\"3\" device=\"E1\" param=\"los\"/></events_or>"
-        "<actions_and><action type=\"sound\"/></actions_and></new></actionlist>");
+    file.write("<actionlist>" + soundOnErr + "</actionlist>");
     file.close();
     ActionListParser().readFile();
     QCOMPARE(groupsOf("E1", "los", Tavo::ERR),
@@ -82,9 +93,8 @@ void TstActionListParser::fileLivesInTheUsersSettingsDirectory()
 
 void TstActionListParser::everyEventGetsTheWholeActionList()
 {
-    KernelFixture fx;
-    loadE1(fx);
-    const QString path = fx.dir.writeFile(QStringLiteral("actions.xml"), R"(<?xml version="1.0"?>
+    ParserFixture fx;
+    fx.read(R"(<?xml version="1.0"?>
 <actionlist>
   <new>
     <actions_and><action type="terminal"/><action type="email" address="noc@example.org" text="LOS!"/></actions_and>
@@ -92,13 +102,11 @@ void TstActionListParser::everyEventGetsTheWholeActionList()
     <actions_and><action type="sms" address="+100" text="los"/></actions_and>
   </new>
 </actionlist>)");
-    ActionListParser().readFile(path);
     QCOMPARE(fx.log.errors(), QStringList());
 
-    const Group all {
-        AlarmAction(AlarmAction::Terminal, {}, {}),
-        AlarmAction(AlarmAction::Email, QStringLiteral("noc@example.org"), QStringLiteral("LOS!")),
-        AlarmAction(AlarmAction::Sms, QStringLiteral("+100"), QStringLiteral("los"))};
+    const Group all {AlarmAction(AlarmAction::Terminal, {}, {}),
+                     AlarmAction(AlarmAction::Email, "noc@example.org", "LOS!"),
+                     AlarmAction(AlarmAction::Sms, "+100", "los")};
     QCOMPARE(groupsOf("E1", "los", Tavo::CRIT), QList<Group> {all});
     QCOMPARE(groupsOf("E1", "ais", Tavo::WARNING), QList<Group> {all});
     QVERIFY(groupsOf("E1", "los", Tavo::WARNING).isEmpty());
@@ -106,18 +114,11 @@ void TstActionListParser::everyEventGetsTheWholeActionList()
 
 void TstActionListParser::laterGroupsComeFirst()
 {
-    KernelFixture fx;
-    loadE1(fx);
-    const QString path =
-        fx.dir.writeFile(QStringLiteral("actions.xml"),
-                         "<actionlist>"
-                         "<new><events_or><event to=\"1\" device=\"E1\" param=\"los\"/></events_or>"
-                         "<actions_and><action type=\"terminal\"/></actions_and></new>"
-                         "<new><events_or><event to=\"1\" device=\"E1\" param=\"los\"/></events_or>"
-                         "<actions_and><action type=\"sound\"/></actions_and></new>"
-                         "</actionlist>");
-    ActionListParser().readFile(path);
-    const QList<Group> groups = groupsOf("E1", "los", Tavo::ALERT);
+    ParserFixture fx;
+    QByteArray terminalOnErr = soundOnErr;
+    terminalOnErr.replace("sound", "terminal");
+    fx.read("<actionlist>" + terminalOnErr + soundOnErr + "</actionlist>");
+    const QList<Group> groups = groupsOf("E1", "los", Tavo::ERR);
     QCOMPARE(groups.size(), 2);
     QCOMPARE(groups.at(0).first().type, AlarmAction::Sound);
     QCOMPARE(groups.at(1).first().type, AlarmAction::Terminal);
@@ -125,9 +126,8 @@ void TstActionListParser::laterGroupsComeFirst()
 
 void TstActionListParser::oddEventsAndActionsAreDropped()
 {
-    KernelFixture fx;
-    loadE1(fx);
-    const QString path = fx.dir.writeFile(QStringLiteral("actions.xml"), R"(<actionlist>
+    ParserFixture fx;
+    fx.read(R"(<actionlist>
   <comment>whatever <b>is</b> here</comment>
   <new>
     <events_or>
@@ -141,7 +141,6 @@ void TstActionListParser::oddEventsAndActionsAreDropped()
     <unknown><deeper><deepest/></deeper></unknown>
   </new>
 </actionlist>)");
-    ActionListParser().readFile(path);
     QCOMPARE(fx.log.errors(), QStringList());
     const QList<Group> sound {Group {AlarmAction(AlarmAction::Sound, {}, {})}};
     QCOMPARE(groupsOf("E1", "ais", Tavo::EMERG), sound); // "x" reads as 0
@@ -156,12 +155,9 @@ void TstActionListParser::refusedFileLogsItsMessage_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("reason");
     QTest::addColumn<int>("groupsKept");
-    const QByteArray group =
-        "<new><events_or><event to=\"3\" device=\"E1\" param=\"los\"/></events_or>"
-        "<actions_and><action type=\"sound\"/></actions_and></new>";
     QTest::newRow("wrong-root") << QByteArray("<hostgraph/>") << "Not a actionlist file" << 0;
     QTest::newRow("truncated")
-        << QByteArray("<actionlist>" + group +
+        << QByteArray("<actionlist>" + soundOnErr +
                       "<new><events_or><event to=\"3\" device=\"E1\" param=\"los\"/>")
         << "" << 1;
     QTest::newRow("garbage") << QByteArray("\x01\x02<<<") << "" << 0;
@@ -172,10 +168,8 @@ void TstActionListParser::refusedFileLogsItsMessage()
     QFETCH(QByteArray, content);
     QFETCH(QString, reason);
     QFETCH(int, groupsKept);
-    KernelFixture fx;
-    loadE1(fx);
-    const QString path = fx.dir.writeFile(QStringLiteral("actions.xml"), content);
-    ActionListParser().readFile(path);
+    ParserFixture fx;
+    const QString path = fx.read(content);
     QCOMPARE(fx.log.errors().size(), 1);
     const QString prefix = QStringLiteral("Failed to parse file %1: ").arg(path);
     QVERIFY2(fx.log.errors().first().startsWith(prefix), qPrintable(fx.log.errors().first()));

@@ -1,5 +1,4 @@
 #include "alarm_fixture.h"
-#include "alarms/alarmmonitor.h"
 #include "connections/adapter.h"
 
 #include <QPointer>
@@ -9,28 +8,24 @@
 
 #include <algorithm>
 
+Q_DECLARE_METATYPE(const Param*)
+Q_DECLARE_METATYPE(QList<Tavo::AlarmType>)
+
 namespace {
 
-struct Change
+struct NamedParam : ParamCore
 {
-    const Param* param;
-    int newState;
-    int oldState;
+    explicit NamedParam(const char* text) { name = QLatin1String(text); }
 };
 
-QList<Change> changesOf(const QSignalSpy& spy)
+QString scriptFailure(const char* param, const char* error)
 {
-    QList<Change> changes;
-    for (const QList<QVariant>& arguments : spy)
-        changes.append({arguments.at(0).value<const Param*>(), arguments.at(1).toInt(),
-                        arguments.at(2).toInt()});
-    return changes;
+    return QStringLiteral("Alarm script of parameter '%1' fails (%2): its state is EMERG until it "
+                          "works")
+        .arg(QLatin1String(param), QLatin1String(error));
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(const Param*)
-Q_DECLARE_METATYPE(QList<Tavo::AlarmType>)
 
 class TstAlarmMonitor : public QObject
 {
@@ -44,13 +39,13 @@ private Q_SLOTS:
     void scriptResultBecomesTheState();
     void compiledScriptStillDefinesTheGlobalFunction();
     void brokenScriptIsEmergAndLoggedOncePerParameter();
-    void firstReadIsAnnouncedThenOnlyChanges();
-    void stateFollowsTheParameterType();
-    void throwingScriptDoesNotStopTheOthers();
+    void onlyChangesOfStateAreAnnounced_data();
+    void onlyChangesOfStateAreAnnounced();
     void alarmParametersArePolledAtRandomPeriods();
-    void deviceWithoutAlarmParametersIsNotWatched();
     void deletedDeviceIsForgotten();
     void onlyEnginesExistingAtConstructionAreWatched();
+    void deviceAnnouncedAgainIsHeardOnce();
+    void slotServesConnectionsMadeByOthers();
 };
 
 void TstAlarmMonitor::initTestCase()
@@ -94,11 +89,10 @@ void TstAlarmMonitor::scriptResultBecomesTheState_data()
     QTest::newRow("not_a_number") << "return 'high';" << QVariant(0) << 0;
     QTest::newRow("fraction") << "return 2.9;" << QVariant(0) << 2;
     QTest::newRow("string_stays_string")
-        << "return typeof value == 'string' ? 1 : 2;" << QVariant(QStringLiteral("12")) << 1;
+        << "return typeof value == 'string' ? 1 : 2;" << QVariant("12") << 1;
     QTest::newRow("number_stays_number")
         << "return typeof value == 'number' ? 1 : 2;" << QVariant(12) << 1;
-    QTest::newRow("string_concatenates")
-        << "return value + '1';" << QVariant(QStringLiteral("3")) << 31;
+    QTest::newRow("string_concatenates") << "return value + '1';" << QVariant("3") << 31;
 }
 
 void TstAlarmMonitor::scriptResultBecomesTheState()
@@ -107,8 +101,7 @@ void TstAlarmMonitor::scriptResultBecomesTheState()
     QFETCH(QVariant, value);
     QFETCH(int, state);
     KernelFixture fx;
-    ParamCore param;
-    param.name = QStringLiteral("p");
+    const NamedParam param("p");
     const int computed = value.type() == QVariant::String
         ? param.calcAlarmState<QString>(script, value.toString())
         : param.calcAlarmState<int>(script, value.toInt());
@@ -119,13 +112,10 @@ void TstAlarmMonitor::scriptResultBecomesTheState()
 void TstAlarmMonitor::compiledScriptStillDefinesTheGlobalFunction()
 {
     KernelFixture fx;
-    ParamCore param;
-    param.name = QStringLiteral("p");
-    const QString first = QStringLiteral("return value * 2;");
-    const QString second = QStringLiteral("return value + 1;");
-    QCOMPARE(param.calcAlarmState<int>(first, 3), 6);
-    QCOMPARE(param.calcAlarmState<int>(second, 3), 4);
-    QCOMPARE(param.calcAlarmState<int>(first, 4), 8); // from the cache
+    const NamedParam param("p");
+    QCOMPARE(param.calcAlarmState<int>("return value * 2;", 3), 6);
+    QCOMPARE(param.calcAlarmState<int>("return value + 1;", 3), 4);
+    QCOMPARE(param.calcAlarmState<int>("return value * 2;", 4), 8); // from the cache
     QScriptValue global = fx.engine.globalObject().property(QStringLiteral("myFunc"));
     QVERIFY(global.isFunction());
     QCOMPARE(global.call(QScriptValue(), QScriptValueList {QScriptValue(10)}).toInt32(), 20);
@@ -133,117 +123,75 @@ void TstAlarmMonitor::compiledScriptStillDefinesTheGlobalFunction()
     // An empty result is EMERG, with a warning on the platform's stream.
     QTest::ignoreMessage(QtWarningMsg,
                          "Alarm script of parameter 'p' returns nothing: its state is EMERG");
-    QCOMPARE(param.calcAlarmState<int>(QStringLiteral("return '';"), 1), 0);
+    QCOMPARE(param.calcAlarmState<int>("return '';", 1), 0);
 }
 
 void TstAlarmMonitor::brokenScriptIsEmergAndLoggedOncePerParameter()
 {
     KernelFixture fx;
-    ParamCore first;
-    first.name = QStringLiteral("first");
-    ParamCore second;
-    second.name = QStringLiteral("second");
-    const QString broken = QStringLiteral("return (;");
-    QCOMPARE(first.calcAlarmState<int>(broken, 1), 0);
-    QCOMPARE(first.calcAlarmState<int>(broken, 2), 0);
-    QCOMPARE(second.calcAlarmState<int>(broken, 1), 0);
-    const QString thrower = QStringLiteral("throw new Error('no sensor');");
-    QCOMPARE(first.calcAlarmState<int>(thrower, 1), 0);
-    QCOMPARE(first.calcAlarmState<int>(thrower, 1), 0);
+    const NamedParam first("first");
+    const NamedParam second("second");
+    for (const ParamCore* param : {&first, &first, &second})
+        QCOMPARE(param->calcAlarmState<int>("return (;", 1), 0);
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(first.calcAlarmState<int>("throw new Error('no sensor');", 1), 0);
     QCOMPARE(fx.log.errors(),
-             QStringList({QStringLiteral("Alarm script of parameter 'first' fails (SyntaxError: "
-                                         "Parse error): its state is EMERG until it works"),
-                          QStringLiteral("Alarm script of parameter 'second' fails (SyntaxError: "
-                                         "Parse error): its state is EMERG until it works"),
-                          QStringLiteral("Alarm script of parameter 'first' fails (Error: no "
-                                         "sensor): its state is EMERG until it works")}));
+             QStringList({scriptFailure("first", "SyntaxError: Parse error"),
+                          scriptFailure("second", "SyntaxError: Parse error"),
+                          scriptFailure("first", "Error: no sensor")}));
     QVERIFY(!fx.engine.hasUncaughtException());
-    QCOMPARE(first.calcAlarmState<int>(QStringLiteral("return 3;"), 1), 3);
+    QCOMPARE(first.calcAlarmState<int>("return 3;", 1), 3);
 }
 
-void TstAlarmMonitor::firstReadIsAnnouncedThenOnlyChanges()
+void TstAlarmMonitor::onlyChangesOfStateAreAnnounced_data()
 {
-    AlarmFixture fx;
-    Engine* engine = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    fx.silence(monitor);
-    QSignalSpy changed(&monitor, &AlarmMonitor::paramStateChanged);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 1, 5);
-    QVERIFY(device);
-    Param* temp = device->parametersByName.value(QStringLiteral("temp"));
-    QCOMPARE(temp->alarmCache, -2);
-    DeviceDb* db = engine->deviceDb();
-    const int code = AlarmFixture::codeOf(device, "temp");
-
-    db->setParamValue(5, code, 11);
-    db->setParamValue(5, code, 11);
-    db->setParamValue(5, code, 3);
-    const QList<Change> changes = changesOf(changed);
-    QCOMPARE(changes.size(), 2);
-    QCOMPARE(changes.at(0).param, temp);
-    QCOMPARE(changes.at(0).newState, 4);
-    QCOMPARE(changes.at(0).oldState, -2);
-    QCOMPARE(changes.at(1).newState, -1);
-    QCOMPARE(changes.at(1).oldState, 4);
-    QCOMPARE(temp->alarmCache, -1);
-
-    // A negative INT reaches the script as a negative number.
-    db->setParamValue(5, code, Tavo::intToWord(-50));
-    QCOMPARE(changed.count(), 2);
+    // Values as "param=value": temp as INT, volts as FLOAT, label as text.
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QStringList>("changes"); // "param new old"
+    QTest::addColumn<QStringList>("errors");
+    QTest::newRow("first_read_then_changes")
+        << QStringList({"temp=11", "temp=11", "temp=3", "temp=-50"})
+        << QStringList({"temp 4 -2", "temp -1 4"}) << QStringList();
+    // Text arrives as hex pairs and reaches the script up to the zero; a
+    // FLOAT script is never run, its state is NORM, announced once.
+    QTest::newRow("by_type") << QStringList({"count=5", QStringLiteral("label=123\0tail"),
+                                             "volts=99.5", "volts=1.5", "plain=1"})
+                             << QStringList({"count 2 -2", "label 6 -2", "volts -1 -2"})
+                             << QStringList();
+    QTest::newRow("throwing_script_stops_no_other")
+        << QStringList({"temp=-500", "temp=-600", "count=5", "temp=20"})
+        << QStringList({"temp 0 -2", "count 2 -2", "temp 4 0"})
+        << QStringList {scriptFailure("temp", "Error: sensor lost")};
 }
 
-void TstAlarmMonitor::stateFollowsTheParameterType()
+void TstAlarmMonitor::onlyChangesOfStateAreAnnounced()
 {
-    AlarmFixture fx;
-    Engine* engine = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    fx.silence(monitor);
-    QSignalSpy changed(&monitor, &AlarmMonitor::paramStateChanged);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 1, 5);
-    DeviceDb* db = engine->deviceDb();
-
-    db->setParamValue(5, AlarmFixture::codeOf(device, "count"), 5);
-    // Text values arrive as hex pairs; the script sees them up to the zero.
-    db->setParamStringValue(5, AlarmFixture::codeOf(device, "label"),
-                            QByteArray("123\0tail", 8).toHex());
-    db->setParamValue(5, AlarmFixture::codeOf(device, "volts"), Tavo::floatToWord(99.5f));
-    db->setParamValue(5, AlarmFixture::codeOf(device, "volts"), Tavo::floatToWord(1.5f));
-    db->setParamValue(5, AlarmFixture::codeOf(device, "plain"), 1);
-    const QList<Change> changes = changesOf(changed);
-    QCOMPARE(changes.size(), 3);
-    QCOMPARE(changes.at(0).param->DbEntity::name, QStringLiteral("count"));
-    QCOMPARE(changes.at(0).newState, 2);
-    QCOMPARE(changes.at(1).param->DbEntity::name, QStringLiteral("label"));
-    QCOMPARE(changes.at(1).newState, 6); // digits, yet a string
-    // A FLOAT script is never run: NORM, announced once.
-    QCOMPARE(changes.at(2).param->DbEntity::name, QStringLiteral("volts"));
-    QCOMPARE(changes.at(2).newState, -1);
-    QCOMPARE(changes.at(2).oldState, -2);
-}
-
-void TstAlarmMonitor::throwingScriptDoesNotStopTheOthers()
-{
-    AlarmFixture fx;
-    Engine* engine = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    fx.silence(monitor);
-    QSignalSpy changed(&monitor, &AlarmMonitor::paramStateChanged);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 1, 5);
-    DeviceDb* db = engine->deviceDb();
-    const int temp = AlarmFixture::codeOf(device, "temp");
-    fx.log.clear();
-    db->setParamValue(5, temp, Tavo::intToWord(-500));
-    db->setParamValue(5, temp, Tavo::intToWord(-600));
-    db->setParamValue(5, AlarmFixture::codeOf(device, "count"), 5);
-    db->setParamValue(5, temp, 20);
-    const QList<Change> changes = changesOf(changed);
-    QCOMPARE(changes.size(), 3);
-    QCOMPARE(changes.at(0).newState, 0);
-    QCOMPARE(changes.at(1).newState, 2);
-    QCOMPARE(changes.at(2).newState, 4);
-    QCOMPARE(fx.log.errors(),
-             QStringList {QStringLiteral("Alarm script of parameter 'temp' fails (Error: sensor "
-                                         "lost): its state is EMERG until it works")});
+    QFETCH(QStringList, values);
+    QFETCH(QStringList, changes);
+    QFETCH(QStringList, errors);
+    PsuFixture fx;
+    DeviceDb* db = fx.engine->deviceDb();
+    for (const QString& assignment : qAsConst(values)) {
+        const QString name = assignment.section('=', 0, 0);
+        const QString value = assignment.section('=', 1);
+        if (name == "label")
+            db->setParamStringValue(5, fx.codeOf(fx.device, "label"), value.toLatin1().toHex());
+        else if (name == "volts")
+            fx.set("volts", Tavo::floatToWord(value.toFloat()));
+        else
+            fx.set(qPrintable(name), Tavo::intToWord(value.toInt()));
+    }
+    QStringList announced;
+    for (const QList<QVariant>& arguments : qAsConst(fx.changed)) {
+        const auto* param = arguments.at(0).value<const Param*>();
+        QCOMPARE(param->getDevice(), fx.device);
+        announced << QStringLiteral("%1 %2 %3")
+                         .arg(param->DbEntity::name)
+                         .arg(arguments.at(1).toInt())
+                         .arg(arguments.at(2).toInt());
+    }
+    QCOMPARE(announced, changes);
+    QCOMPARE(fx.log.errors(), errors);
 }
 
 void TstAlarmMonitor::alarmParametersArePolledAtRandomPeriods()
@@ -252,62 +200,70 @@ void TstAlarmMonitor::alarmParametersArePolledAtRandomPeriods()
     Engine* engine = fx.addEngine();
     AlarmMonitor monitor(nullptr);
     fx.silence(monitor);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 3, 6);
+    Device* device = fx.addDevice(engine, QStringLiteral("PSU"), 3, 6);
     QCOMPARE(monitor.adapters.keys(), QStringList {device->DbEntity::name});
     Adapter* adapter = monitor.adapters.value(device->DbEntity::name);
     QCOMPARE(adapter->parent(), &monitor);
     QCOMPARE(adapter->combinedTag, 3);
     QVERIFY(device->inReadDeviceList);
+    const auto& queued = device->readList.current();
     for (const char* name : {"temp", "count", "label", "volts"}) {
-        const Param* param = device->parametersByName.value(QLatin1String(name));
+        const Param* param = fx.param(device, name);
         QCOMPARE(param->tickets.size(), 1);
         const int period = param->tickets.get(0)->period;
         QVERIFY2(period >= 31 && period <= 60, name);
-        const auto& queued = device->readList.current();
         QVERIFY(std::find(queued.begin(), queued.end(), param) != queued.end());
     }
-    QCOMPARE(device->parametersByName.value(QStringLiteral("plain"))->tickets.size(), 0);
-}
+    QCOMPARE(fx.param(device, "plain")->tickets.size(), 0);
 
-void TstAlarmMonitor::deviceWithoutAlarmParametersIsNotWatched()
-{
-    AlarmFixture fx;
-    Engine* engine = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    fx.silence(monitor);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PLAIN"), 1, 7);
-    QVERIFY(device);
-    QVERIFY(monitor.adapters.isEmpty());
-    QVERIFY(!device->inReadDeviceList);
+    QVERIFY(fx.addDevice(engine, QStringLiteral("PLAIN"), 1, 7));
+    QCOMPARE(monitor.adapters.size(), 1); // a device without alarm parameters is not watched
+    QVERIFY(!engine->deviceDb()->findDevice(QStringLiteral("PLAIN_0001"))->inReadDeviceList);
 }
 
 void TstAlarmMonitor::deletedDeviceIsForgotten()
 {
-    AlarmFixture fx;
-    Engine* engine = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    fx.silence(monitor);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 1, 5);
-    const QString name = device->DbEntity::name;
-    QPointer<Adapter> adapter = monitor.adapters.value(name);
-    monitor.deviceDeleted(QStringLiteral("never_watched"));
-    QCOMPARE(monitor.adapters.size(), 1);
-    engine->deviceDb()->removeDevice(name);
-    QVERIFY(monitor.adapters.isEmpty());
+    PsuFixture fx;
+    const QString name = fx.device->DbEntity::name;
+    QPointer<Adapter> adapter = fx.monitor.adapters.value(name);
+    fx.monitor.deviceDeleted(QStringLiteral("never_watched"));
+    QCOMPARE(fx.monitor.adapters.size(), 1);
+    fx.engine->deviceDb()->removeDevice(name);
+    QVERIFY(fx.monitor.adapters.isEmpty());
     QVERIFY(adapter.isNull());
 }
 
 void TstAlarmMonitor::onlyEnginesExistingAtConstructionAreWatched()
 {
-    AlarmFixture fx;
-    Engine* before = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    fx.silence(monitor);
-    Engine* after = fx.addEngine();
-    AlarmFixture::addDevice(after, QStringLiteral("PSU"), 1, 5);
-    QVERIFY(monitor.adapters.isEmpty());
-    AlarmFixture::addDevice(before, QStringLiteral("PSU"), 1, 5);
-    QCOMPARE(monitor.adapters.size(), 1);
+    PsuFixture fx;
+    fx.addDevice(fx.addEngine(), QStringLiteral("PSU"), 1, 5);
+    QCOMPARE(fx.monitor.adapters.keys(), QStringList {fx.device->DbEntity::name});
+}
+
+void TstAlarmMonitor::deviceAnnouncedAgainIsHeardOnce()
+{
+    PsuFixture fx;
+    DeviceDb* db = fx.engine->deviceDb();
+    Q_EMIT db->signalDeviceAppended(QStringLiteral("PSU"), 1, 0);
+    QCOMPARE(fx.monitor.adapters.size(), 1);
+    db->setParamValue(5, fx.codeOf(fx.device, "temp"), Tavo::intToWord(11));
+    QCOMPARE(fx.changed.size(), 1);
+    QCOMPARE(fx.changed.at(0).at(1).toInt(), 4);
+}
+
+void TstAlarmMonitor::slotServesConnectionsMadeByOthers()
+{
+    PsuFixture fx;
+    // An engine made after the monitor is not watched by it; a client may
+    // still hand its devices' values to the slot.
+    Device* other = fx.addDevice(fx.addEngine(), QStringLiteral("PSU"), 2, 6);
+    connect(other, SIGNAL(signalParamHasRead(int, int, int, const ParamCore*)), &fx.monitor,
+            SLOT(slotParamHasRead(int, int, int, const ParamCore*)));
+    qobject_cast<DeviceDb*>(other->parent())
+        ->setParamValue(6, fx.codeOf(other, "count"), Tavo::intToWord(5));
+    QCOMPARE(fx.changed.size(), 1);
+    QCOMPARE(fx.changed.at(0).at(0).value<const Param*>(), fx.param(other, "count"));
+    QCOMPARE(fx.changed.at(0).at(1).toInt(), 2);
 }
 
 QTEST_GUILESS_MAIN(TstAlarmMonitor)

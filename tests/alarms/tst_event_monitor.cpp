@@ -22,11 +22,11 @@ const QByteArray twoGroups = R"(
   </new>
 )";
 
-QString alarmLine(const QString& device, const char* param, const char* state,
+QString alarmLine(const Device* device, const char* param, const char* state,
                   const QString& actions)
 {
     return QStringLiteral("[EventMonitor]: Device name: %1, Param name: %2, State: %3, Actions: %4")
-        .arg(device, QLatin1String(param), QLatin1String(state), actions);
+        .arg(device->DbEntity::name, QLatin1String(param), QLatin1String(state), actions);
 }
 
 } // namespace
@@ -52,57 +52,38 @@ void TstEventMonitor::initTestCase()
 
 void TstEventMonitor::groupsArePerformedNewestFirstAndLogged()
 {
-    AlarmFixture fx;
-    fx.writeActionList(twoGroups);
-    Engine* engine = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    fx.silence(monitor);
-    QSignalSpy terminals(monitor.eventMonitor, &EventMonitor::signalOpenTerminal);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 1, 5);
-    fx.log.clear();
-
-    engine->deviceDb()->setParamValue(5, AlarmFixture::codeOf(device, "temp"), 50);
+    PsuFixture fx(twoGroups);
+    QSignalSpy terminals(fx.monitor.eventMonitor, &EventMonitor::signalOpenTerminal);
+    fx.set("temp", 50);
     QCOMPARE(fx.log.events(),
-             QStringList {alarmLine(device->DbEntity::name, "temp", "WARNING",
-                                    QStringLiteral("sms:+7000, terminal, email:noc@example.net, "
-                                                   "sound"))});
+             QStringList {alarmLine(fx.device, "temp", "WARNING",
+                                    "sms:+7000, terminal, email:noc@example.net, sound")});
     QCOMPARE(fx.log.entries().last().alarm, Tavo::WARNING);
-    QCOMPARE(fx.notifier.sent,
-             QStringList({QStringLiteral("sms +7000: call"),
-                          QStringLiteral("email noc@example.net: hot")}));
+    QCOMPARE(fx.notifier.sent, QStringList({"sms +7000: call", "email noc@example.net: hot"}));
     QCOMPARE(terminals.count(), 1);
     QCOMPARE(terminals.at(0).at(0).value<QList<int>>(), QList<int> {fx.nodes.back()->key()});
-    QCOMPARE(fx.notifier.sounds, QStringList {QStringLiteral("/sounds/warning.wav")});
+    QCOMPARE(fx.notifier.sounds, QStringList {"/sounds/warning.wav"});
 
     // The second event of the first group triggers the same actions.
     fx.notifier.sent.clear();
-    engine->deviceDb()->setParamValue(5, AlarmFixture::codeOf(device, "count"), 5);
+    fx.set("count", 5);
     QCOMPARE(fx.log.events().last(),
-             alarmLine(device->DbEntity::name, "count", "CRIT",
-                       QStringLiteral("terminal, email:noc@example.net, sound")));
-    QCOMPARE(fx.notifier.sent, QStringList {QStringLiteral("email noc@example.net: hot")});
+             alarmLine(fx.device, "count", "CRIT", "terminal, email:noc@example.net, sound"));
+    QCOMPARE(fx.notifier.sent, QStringList {"email noc@example.net: hot"});
     QCOMPARE(fx.notifier.sounds.last(), QStringLiteral("/sounds/alarm.wav"));
 }
 
 void TstEventMonitor::stateWithoutGroupsIsStillLoggedAndSounded()
 {
-    AlarmFixture fx;
-    fx.writeActionList(twoGroups);
-    Engine* engine = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    fx.silence(monitor);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 1, 5);
-    const int temp = AlarmFixture::codeOf(device, "temp");
-    fx.log.clear();
-
-    engine->deviceDb()->setParamValue(5, temp, 1); // first read: NORM
-    QVERIFY(fx.notifier.sounds.isEmpty()); // NORM has no sound
-    engine->deviceDb()->setParamStringValue(5, AlarmFixture::codeOf(device, "label"),
-                                            QByteArray("x").toHex()); // INFO
+    PsuFixture fx(twoGroups);
+    fx.set("temp", 1); // first read: NORM, which has no sound
+    QVERIFY(fx.notifier.sounds.isEmpty());
+    fx.engine->deviceDb()->setParamStringValue(5, fx.codeOf(fx.device, "label"),
+                                               QByteArray("x").toHex()); // INFO
     QCOMPARE(fx.log.events(),
-             QStringList({alarmLine(device->DbEntity::name, "temp", "NORM", QString()),
-                          alarmLine(device->DbEntity::name, "label", "INFO", QString())}));
-    QCOMPARE(fx.notifier.sounds, QStringList {QStringLiteral("/sounds/info.wav")});
+             QStringList({alarmLine(fx.device, "temp", "NORM", QString()),
+                          alarmLine(fx.device, "label", "INFO", QString())}));
+    QCOMPARE(fx.notifier.sounds, QStringList {"/sounds/info.wav"});
     QVERIFY(fx.notifier.sent.isEmpty());
 }
 
@@ -136,16 +117,16 @@ void TstEventMonitor::noticesWithoutASenderAreOnlyLogged()
     AlarmFixture fx;
     EventMonitor monitor(nullptr);
     fx.log.clear();
-    monitor.sendEmail(QStringLiteral("noc@example.net"), QStringLiteral("hot"));
-    monitor.sendSms(QStringLiteral("+7000"), QStringLiteral("call"));
+    monitor.sendEmail("noc@example.net", "hot");
+    monitor.sendSms("+7000", "call");
     QCOMPARE(fx.log.warnings(),
              QStringList({QStringLiteral("[EventMonitor] No e-mail sender is configured: the "
                                          "notice to noc@example.net is not sent"),
                           QStringLiteral("[EventMonitor] No SMS sender is configured: the notice "
                                          "to +7000 is not sent")}));
     monitor.setNotifier(&fx.notifier);
-    monitor.sendSms(QStringLiteral("+7000"), QStringLiteral("call"));
-    QCOMPARE(fx.notifier.sent, QStringList {QStringLiteral("sms +7000: call")});
+    monitor.sendSms("+7000", "call");
+    QCOMPARE(fx.notifier.sent, QStringList {"sms +7000: call"});
 }
 
 void TstEventMonitor::paramOutsideAnEngineIsIgnored()

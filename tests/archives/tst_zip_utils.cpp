@@ -51,39 +51,38 @@ private Q_SLOTS:
 void TstZipUtils::filesRoundTripByNameAlone()
 {
     ResourceDir dir;
-    const QString a = dir.writeFile(QStringLiteral("src/one/a.txt"), "alpha");
-    const QString b = dir.writeFile(QStringLiteral("src/two/b.bin"), QByteArray(100000, '\x7f'));
-    const QString zip = dir.filePath(QStringLiteral("out.zip"));
-    QVERIFY(ZipUtils::zipFiles({a, dir.filePath(QStringLiteral("src/none.txt")), b}, zip));
+    const QString a = dir.writeFile("src/one/a.txt", "alpha");
+    const QString b = dir.writeFile("src/two/b.bin", QByteArray(100000, '\x7f'));
+    const QString zip = dir.filePath("out.zip");
+    QVERIFY(ZipUtils::zipFiles({a, dir.filePath("src/none.txt"), b}, zip));
     QCOMPARE(entryNames(zip), QStringList({"a.txt", "b.bin"}));
 
-    const QString dest = dir.makeDir(QStringLiteral("dest"));
+    const QString dest = dir.makeDir("dest");
     QVERIFY(ZipUtils::unzip(zip, dest));
-    QCOMPARE(readAll(dest + QStringLiteral("/a.txt")), QByteArray("alpha"));
-    QCOMPARE(readAll(dest + QStringLiteral("/b.bin")), QByteArray(100000, '\x7f'));
+    QCOMPARE(readAll(dest + "/a.txt"), QByteArray("alpha"));
+    QCOMPARE(readAll(dest + "/b.bin"), QByteArray(100000, '\x7f'));
 }
 
 void TstZipUtils::emptyListMakesAnEmptyArchive()
 {
     ResourceDir dir;
-    const QString zip = dir.filePath(QStringLiteral("empty.zip"));
+    const QString zip = dir.filePath("empty.zip");
     QVERIFY(ZipUtils::zipFiles({}, zip));
     QZipReader reader(zip, QIODevice::ReadOnly);
     QCOMPARE(reader.status(), QZipReader::NoError);
     QCOMPARE(reader.count(), 0);
-    QVERIFY(ZipUtils::unzip(zip, dir.makeDir(QStringLiteral("dest"))));
-    QVERIFY(!ZipUtils::zipFiles({}, dir.filePath(QStringLiteral("no/such/dir/x.zip"))));
+    QVERIFY(ZipUtils::unzip(zip, dir.makeDir("dest")));
+    QVERIFY(!ZipUtils::zipFiles({}, dir.filePath("no/such/dir/x.zip")));
 }
 
 void TstZipUtils::progressTellsEachFile()
 {
     ResourceDir dir;
-    const QString a = dir.writeFile(QStringLiteral("a.txt"), "a");
-    const QString c = dir.writeFile(QStringLiteral("c.txt"), "c");
+    const QString a = dir.writeFile("a.txt", "a");
+    const QString c = dir.writeFile("c.txt", "c");
     ZipUtils zipper;
     QSignalSpy spy(&zipper, &ZipUtils::progress);
-    zipper.zipFilesWithProgress({a, dir.filePath(QStringLiteral("b.txt")), c},
-                                dir.filePath(QStringLiteral("p.zip")));
+    zipper.zipFilesWithProgress({a, dir.filePath("b.txt"), c}, dir.filePath("p.zip"));
     QCOMPARE(spy.count(), 3);
     const QList<QVariantList> expected {{QStringLiteral("a.txt"), true},
                                         {QStringLiteral("b.txt"), false},
@@ -92,40 +91,39 @@ void TstZipUtils::progressTellsEachFile()
         QCOMPARE(spy.at(i), expected.at(i));
 
     spy.clear();
-    zipper.zipFilesWithProgress({a}, dir.filePath(QStringLiteral("no/such/dir/x.zip")));
+    zipper.zipFilesWithProgress({a}, dir.filePath("no/such/dir/x.zip"));
     QCOMPARE(spy.count(), 0);
 }
 
 void TstZipUtils::directoryTreeRoundTripsWithPermissions()
 {
     ResourceDir dir;
-    dir.writeFile(QStringLiteral("tree/top.xml"), "<top/>");
-    const QString script = dir.writeFile(QStringLiteral("tree/bin/run.sh"), "#!/bin/sh\n");
+    dir.writeFile("tree/top.xml", "<top/>");
+    const QString script = dir.writeFile("tree/bin/run.sh", "#!/bin/sh\n");
     QFile::setPermissions(script, QFile::ReadOwner | QFile::ReadUser);
-    dir.writeFile(QStringLiteral("tree/.hidden"), "secret");
-    dir.makeDir(QStringLiteral("tree/empty"));
+    dir.writeFile("tree/.hidden", "secret");
+    dir.makeDir("tree/empty");
 
-    QString tree = dir.filePath(QStringLiteral("tree"));
-    const QString zip = dir.filePath(QStringLiteral("tree.zip"));
+    QString tree = dir.filePath("tree");
+    const QString zip = dir.filePath("tree.zip");
     QVERIFY(ZipUtils::zipDir(tree, zip));
-    QCOMPARE(tree, dir.filePath(QStringLiteral("tree")) + QDir::separator());
+    QCOMPARE(tree, dir.filePath("tree") + QDir::separator());
     QCOMPARE(entryNames(zip), QStringList({"bin/", "bin/run.sh", "empty/", "top.xml"}));
 
-    const QString dest = dir.makeDir(QStringLiteral("restored"));
+    const QString dest = dir.makeDir("restored");
     QVERIFY(ZipUtils::unzip(zip, dest));
-    QCOMPARE(readAll(dest + QStringLiteral("/bin/run.sh")), QByteArray("#!/bin/sh\n"));
-    QVERIFY(QFileInfo(dest + QStringLiteral("/empty")).isDir());
-    QVERIFY(!QFile::exists(dest + QStringLiteral("/.hidden")));
+    QCOMPARE(readAll(dest + "/bin/run.sh"), QByteArray("#!/bin/sh\n"));
+    QVERIFY(QFileInfo(dest + "/empty").isDir());
+    QVERIFY(!QFile::exists(dest + "/.hidden"));
 }
 
 void TstZipUtils::nonArchiveIsRefused()
 {
     ResourceDir dir;
-    const QString text =
-        dir.writeFile(QStringLiteral("plain.zip"), "this is not an archive at all");
-    const QString dest = dir.makeDir(QStringLiteral("dest"));
+    const QString text = dir.writeFile("plain.zip", "this is not an archive at all");
+    const QString dest = dir.makeDir("dest");
     QVERIFY(!ZipUtils::unzip(text, dest));
-    QVERIFY(!ZipUtils::unzip(dir.filePath(QStringLiteral("missing.zip")), dest));
+    QVERIFY(!ZipUtils::unzip(dir.filePath("missing.zip"), dest));
     QCOMPARE(QDir(dest).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
@@ -145,8 +143,8 @@ void TstZipUtils::hostileArchiveWritesNothing()
     QFETCH(QByteArray, entry);
     QFETCH(bool, symlink);
     ResourceDir dir;
-    const QString outside = dir.makeDir(QStringLiteral("outside"));
-    const QString dest = dir.makeDir(QStringLiteral("inside/dest"));
+    const QString outside = dir.makeDir("outside");
+    const QString dest = dir.makeDir("inside/dest");
     entry.replace("@ABS@", outside.toUtf8());
 
     QList<RawEntry> entries {{"harmless.txt", "ok"}};
@@ -156,25 +154,25 @@ void TstZipUtils::hostileArchiveWritesNothing()
     } else {
         entries.append({entry, "owned"});
     }
-    const QString zip = dir.writeFile(QStringLiteral("hostile.zip"), rawZip(entries));
+    const QString zip = dir.writeFile("hostile.zip", rawZip(entries));
     QCOMPARE(QZipReader(zip, QIODevice::ReadOnly).count(), entries.size());
     QVERIFY(!ZipUtils::unzip(zip, dest));
     QCOMPARE(QDir(dest).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
              QStringList());
-    QVERIFY(!QFile::exists(outside + QStringLiteral("/evil.txt")));
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("inside/evil.txt"))));
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("evil.txt"))));
+    QVERIFY(!QFile::exists(outside + "/evil.txt"));
+    QVERIFY(!QFile::exists(dir.filePath("inside/evil.txt")));
+    QVERIFY(!QFile::exists(dir.filePath("evil.txt")));
 
     // The same archive without the hostile entry unpacks.
-    const QString tame = dir.writeFile(QStringLiteral("tame.zip"), rawZip({entries.first()}));
+    const QString tame = dir.writeFile("tame.zip", rawZip({entries.first()}));
     QVERIFY(ZipUtils::unzip(tame, dest));
-    QCOMPARE(readAll(dest + QStringLiteral("/harmless.txt")), QByteArray("ok"));
+    QCOMPARE(readAll(dest + "/harmless.txt"), QByteArray("ok"));
 }
 
 void TstZipUtils::archiveWithoutFolderEntriesUnpacks()
 {
     ResourceDir dir;
-    const QString zip = dir.filePath(QStringLiteral("flat.zip"));
+    const QString zip = dir.filePath("flat.zip");
     {
         QZipWriter writer(zip, QIODevice::WriteOnly | QIODevice::Truncate);
         writer.addFile(QStringLiteral("a/b/c.txt"), QByteArray("deep"));
@@ -183,11 +181,11 @@ void TstZipUtils::archiveWithoutFolderEntriesUnpacks()
     }
     QCOMPARE(entryNames(zip), QStringList({"a/b/c.txt", "a/d.txt", "top.txt"}));
 
-    const QString dest = dir.filePath(QStringLiteral("dest"));
+    const QString dest = dir.filePath("dest");
     QVERIFY(ZipUtils::unzip(zip, dest));
-    QCOMPARE(readAll(dest + QStringLiteral("/a/b/c.txt")), QByteArray("deep"));
-    QCOMPARE(readAll(dest + QStringLiteral("/a/d.txt")), QByteArray("middle"));
-    QCOMPARE(readAll(dest + QStringLiteral("/top.txt")), QByteArray("top"));
+    QCOMPARE(readAll(dest + "/a/b/c.txt"), QByteArray("deep"));
+    QCOMPARE(readAll(dest + "/a/d.txt"), QByteArray("middle"));
+    QCOMPARE(readAll(dest + "/top.txt"), QByteArray("top"));
 }
 
 void TstZipUtils::unpackedSizeIsLimited_data()
@@ -226,8 +224,8 @@ void TstZipUtils::unpackedSizeIsLimited()
         entries.append({QByteArray("sub/f") + QByteArray::number(i), QByteArray(entrySize, '\0'),
                         false, deflate, declaredSize});
     }
-    const QString zip = dir.writeFile(QStringLiteral("sized.zip"), rawZip(entries));
-    const QString dest = dir.makeDir(QStringLiteral("dest"));
+    const QString zip = dir.writeFile("sized.zip", rawZip(entries));
+    const QString dest = dir.makeDir("dest");
 
     if (warning.isEmpty()) {
         QVERIFY(ZipUtils::unzip(zip, dest, 1000));
@@ -246,9 +244,9 @@ void TstZipUtils::declaredSizeOverTheDefaultLimitIsRefused()
     ResourceDir dir;
     // Stored, 4 bytes of data, but 300 MiB declared: refused on the declaration alone.
     const qint64 declared = 300 * 1024 * 1024;
-    const QString zip = dir.writeFile(QStringLiteral("big.zip"),
-                                      rawZip({{"big.bin", "data", false, false, declared}}));
-    const QString dest = dir.makeDir(QStringLiteral("dest"));
+    const QString zip =
+        dir.writeFile("big.zip", rawZip({{"big.bin", "data", false, false, declared}}));
+    const QString dest = dir.makeDir("dest");
     QTest::ignoreMessage(QtWarningMsg,
                          qPrintable(QStringLiteral("Zip archive '%1' declares %2 bytes unpacked, "
                                                    "more than the limit of %3: nothing extracted")

@@ -1,18 +1,11 @@
 #include "board/boardcontroller.h"
-#include "connections/engine.h"
-#include "connections/engine_box.h"
-#include "devices/device_db.h"
-#include "devices/paramlist.h"
-#include "foundation/app_shared.h"
-#include "hostgraph/host_graph.h"
-#include "kernel_fixture.h"
+#include "hosts_fixture.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -21,36 +14,21 @@ QByteArray boardFile(const QByteArray& body)
     return "<?xml version=\"1.0\"?>\n<observer_list>\n" + body + "\n</observer_list>\n";
 }
 
-/// Engines without a protocol on hosts by url, and board files below
-/// xml_observed_board/.
-struct BoardFixture : KernelFixture
+/// Board files below xml_observed_board/.
+struct BoardFixture : HostsFixture
 {
     BoardFixture()
     {
         writeClassFile(QStringLiteral("e1.xml"), "<class name=\"E1\" interface=\"e1\"/>");
         loadClasses();
         share::xmlObservedBoard = dir.makeDir(QStringLiteral("xml_observed_board"));
-        share::engineBox = &box;
         log.clear();
     }
-    ~BoardFixture() { share::engineBox = nullptr; }
 
     void writeBoard(const QString& relative, const QByteArray& body) const
     {
         dir.writeFile(QStringLiteral("xml_observed_board/") + relative, boardFile(body));
     }
-    Engine* addEngine(const QString& url)
-    {
-        const int key = int(nodes.size()) + 1;
-        nodes.emplace_back(std::make_unique<NodeAttr>(key, 0, url, QStringLiteral("none"), url,
-                                                      QString(), 1, nullptr));
-        Engine* engine = box.createEngine(nodes.back().get());
-        log.clear();
-        return engine;
-    }
-
-    EngineBox box;
-    std::vector<std::unique_ptr<NodeAttr>> nodes;
 };
 
 QStringList reports(const QSignalSpy& spy)
@@ -86,25 +64,21 @@ private Q_SLOTS:
 void TstBoardController::filesOfBothExtensionsAreLoaded()
 {
     BoardFixture fx;
-    fx.writeBoard(QStringLiteral("a.xml"),
+    fx.writeBoard("a.xml",
                   "<observer><host name=\"10.0.0.1\"/><host name=\"10.0.0.2\"/><junk><device>x"
                   "</device></junk><devicelist><device>E1_0001</device><device>E1_0002</device>"
                   "</devicelist><devicelist><device>E1_0003</device></devicelist></observer>");
-    fx.writeBoard(QStringLiteral("sub/b.XML"),
+    fx.writeBoard("sub/b.XML",
                   "<observer><devicelist><device>E1_0009</device></devicelist>"
                   "<host name=\"10.0.0.3\">ignored</host></observer>");
-    fx.writeBoard(QStringLiteral("c.Xml"), "<observer><host name=\"10.0.0.4\"/></observer>");
+    fx.writeBoard("c.Xml", "<observer><host name=\"10.0.0.4\"/></observer>");
     BoardController controller(nullptr);
-    QCOMPARE(controller.board.keys(),
-             QStringList({QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2"),
-                          QStringLiteral("10.0.0.3")}));
-    const QStringList both {QStringLiteral("E1_0001"), QStringLiteral("E1_0002"),
-                            QStringLiteral("E1_0003")};
-    QCOMPARE(controller.board.value(QStringLiteral("10.0.0.1")).devices, both);
-    QCOMPARE(controller.board.value(QStringLiteral("10.0.0.2")).devices, both);
-    QCOMPARE(controller.board.value(QStringLiteral("10.0.0.3")).devices,
-             QStringList {QStringLiteral("E1_0009")});
-    QVERIFY(controller.board.value(QStringLiteral("10.0.0.1")).suspended);
+    QCOMPARE(controller.board.keys(), QStringList({"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    const QStringList both {"E1_0001", "E1_0002", "E1_0003"};
+    QCOMPARE(controller.board.value("10.0.0.1").devices, both);
+    QCOMPARE(controller.board.value("10.0.0.2").devices, both);
+    QCOMPARE(controller.board.value("10.0.0.3").devices, QStringList {"E1_0009"});
+    QVERIFY(controller.board.value("10.0.0.1").suspended);
     QCOMPARE(fx.log.messages().value(0),
              QStringLiteral("[BoardController::loadDir()] Check directory '%1' for the observed "
                             "board database.")
@@ -114,13 +88,12 @@ void TstBoardController::filesOfBothExtensionsAreLoaded()
 void TstBoardController::firstObserverOfAHostKeepsIt()
 {
     BoardFixture fx;
-    fx.writeBoard(QStringLiteral("a.xml"),
+    fx.writeBoard("a.xml",
                   "<observer><host name=\"h\"/><devicelist><device>first</device></devicelist>"
                   "</observer><observer><host name=\"h\"/><devicelist><device>second</device>"
                   "</devicelist></observer>");
     BoardController controller(nullptr);
-    QCOMPARE(controller.board.value(QStringLiteral("h")).devices,
-             QStringList {QStringLiteral("first")});
+    QCOMPARE(controller.board.value("h").devices, QStringList {"first"});
 }
 
 void TstBoardController::refusedFilesAreLogged_data()
@@ -169,10 +142,10 @@ void TstBoardController::missingDirectoryIsLogged()
 void TstBoardController::connectedHostIsCheckedAfterTheDelayThenOnEveryChange()
 {
     BoardFixture fx;
-    fx.writeBoard(QStringLiteral("a.xml"),
+    fx.writeBoard("a.xml",
                   "<observer><host name=\"10.0.0.1\"/><devicelist><device>E1_0001</device>"
                   "<device>E1_0002</device></devicelist></observer>");
-    Engine* before = fx.addEngine(QStringLiteral("10.0.0.1")); // followed at construction
+    Engine* before = fx.addEngine("10.0.0.1"); // followed at construction
     BoardController controller(nullptr);
     QSignalSpy changed(&controller, &BoardController::boardChaneged);
     DeviceDb* db = before->deviceDb();
@@ -180,56 +153,53 @@ void TstBoardController::connectedHostIsCheckedAfterTheDelayThenOnEveryChange()
     QElapsedTimer clock;
     clock.start();
     Q_EMIT before->signalSocketConnected(1);
-    db->addDevice(QStringLiteral("E1"), 1, 0, 1, Tavo::NativeProtocol, QString());
+    db->addDevice("E1", 1, 0, 1, Tavo::NativeProtocol, QString());
     QCOMPARE(changed.count(), 0); // still settling
     QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 4000);
     QVERIFY(clock.elapsed() >= 1900);
-    QCOMPARE(reports(changed),
-             QStringList({QStringLiteral("10.0.0.1 ok E1_0001"),
-                          QStringLiteral("10.0.0.1 missing E1_0002")}));
-    QVERIFY(fx.log.errors().contains(QStringLiteral("Device 'E1_0002' is not exits")));
-    QVERIFY(!controller.board.value(QStringLiteral("10.0.0.1")).suspended);
+    QCOMPARE(reports(changed), QStringList({"10.0.0.1 ok E1_0001", "10.0.0.1 missing E1_0002"}));
+    QVERIFY(fx.log.errors().contains("Device 'E1_0002' is not exits"));
+    QVERIFY(!controller.board.value("10.0.0.1").suspended);
 
     changed.clear();
-    db->removeDevice(QStringLiteral("E1_0001"));
+    db->removeDevice("E1_0001");
     QCOMPARE(reports(changed),
-             QStringList({QStringLiteral("10.0.0.1 missing E1_0001"),
-                          QStringLiteral("10.0.0.1 missing E1_0002")}));
+             QStringList({"10.0.0.1 missing E1_0001", "10.0.0.1 missing E1_0002"}));
 }
 
 void TstBoardController::disconnectedHostIsSuspended()
 {
     BoardFixture fx;
-    fx.writeBoard(QStringLiteral("a.xml"),
+    fx.writeBoard("a.xml",
                   "<observer><host name=\"10.0.0.7\"/><devicelist><device>E1_0001</device>"
                   "</devicelist></observer>");
     BoardController controller(nullptr);
-    Engine* engine = fx.addEngine(QStringLiteral("10.0.0.7")); // followed on its appearance
+    Engine* engine = fx.addEngine("10.0.0.7"); // followed on its appearance
     QSignalSpy changed(&controller, &BoardController::boardChaneged);
-    controller.assignSignals(QStringLiteral("10.0.0.7"));
-    QCOMPARE(reports(changed), QStringList {QStringLiteral("10.0.0.7 missing E1_0001")});
+    controller.assignSignals("10.0.0.7");
+    QCOMPARE(reports(changed), QStringList {"10.0.0.7 missing E1_0001"});
 
     changed.clear();
     Q_EMIT engine->signalSocketDisconnected(1);
-    QCOMPARE(reports(changed), QStringList {QStringLiteral("10.0.0.7 ok ")});
-    QVERIFY(controller.board.value(QStringLiteral("10.0.0.7")).suspended);
+    QCOMPARE(reports(changed), QStringList {"10.0.0.7 ok "});
+    QVERIFY(controller.board.value("10.0.0.7").suspended);
     // Suspended, and no longer connected to the database: no report.
-    engine->deviceDb()->addDevice(QStringLiteral("E1"), 1, 0, 1, Tavo::NativeProtocol, QString());
+    engine->deviceDb()->addDevice("E1", 1, 0, 1, Tavo::NativeProtocol, QString());
     QCOMPARE(changed.count(), 1);
 }
 
 void TstBoardController::hostWithTwoEnginesIsNeverChecked()
 {
     BoardFixture fx;
-    fx.writeBoard(QStringLiteral("a.xml"),
+    fx.writeBoard("a.xml",
                   "<observer><host name=\"10.0.0.9\"/><devicelist><device>E1_0001</device>"
                   "</devicelist></observer>");
-    fx.addEngine(QStringLiteral("10.0.0.9"));
-    fx.addEngine(QStringLiteral("10.0.0.9"));
+    fx.addEngine("10.0.0.9");
+    fx.addEngine("10.0.0.9");
     BoardController controller(nullptr);
     QSignalSpy changed(&controller, &BoardController::boardChaneged);
-    controller.chechDevice(QStringLiteral("10.0.0.9"));
-    controller.assignSignals(QStringLiteral("10.0.0.9"));
+    controller.chechDevice("10.0.0.9");
+    controller.assignSignals("10.0.0.9");
     QCOMPARE(changed.count(), 0);
 }
 

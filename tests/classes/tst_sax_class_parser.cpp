@@ -22,7 +22,6 @@ class TstSaxClassParser : public QObject
 
 private Q_SLOTS:
     void completeFileFillsEveryField();
-    void typeKeywordsSetTypeAndSnmpTag_data();
     void typeKeywordsSetTypeAndSnmpTag();
     void textSplitByReferencesIsReadWhole();
     void refusedFileLogsItsMessage_data();
@@ -184,35 +183,30 @@ void TstSaxClassParser::completeFileFillsEveryField()
     QVERIFY(!alarm->isPredefined);
 }
 
-void TstSaxClassParser::typeKeywordsSetTypeAndSnmpTag_data()
-{
-    QTest::addColumn<QString>("keyword");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<int>("snmpType");
-    QTest::newRow("counter") << "Counter" << int(Tavo::UINT) << 65;
-    QTest::newRow("counter32") << "COUNTER32" << int(Tavo::UINT) << 65;
-    QTest::newRow("counter64") << "counter64" << int(Tavo::UINT) << 70;
-    QTest::newRow("gauge") << "gauge" << int(Tavo::UINT) << 66;
-    QTest::newRow("gauge32") << "Gauge32" << int(Tavo::UINT) << 66;
-    QTest::newRow("uinteger32") << "uinteger32" << int(Tavo::UINT) << 71;
-    QTest::newRow("asciiz") << "AsciiZ" << int(Tavo::ASCIIZ) << 4;
-    QTest::newRow("file") << "file" << int(Tavo::FILE) << 2;
-    QTest::newRow("float") << "float" << int(Tavo::FLOAT) << 2;
-}
-
 void TstSaxClassParser::typeKeywordsSetTypeAndSnmpTag()
 {
-    QFETCH(QString, keyword);
-    QFETCH(int, type);
-    QFETCH(int, snmpType);
+    const struct
+    {
+        const char* keyword;
+        Tavo::ParamType type;
+        int snmpType;
+    } rows[] = {
+        {"Counter", Tavo::UINT, 65}, {"COUNTER32", Tavo::UINT, 65}, {"counter64", Tavo::UINT, 70},
+        {"gauge", Tavo::UINT, 66},   {"Gauge32", Tavo::UINT, 66},   {"uinteger32", Tavo::UINT, 71},
+        {"AsciiZ", Tavo::ASCIIZ, 4}, {"file", Tavo::FILE, 2},       {"float", Tavo::FLOAT, 2},
+    };
+    QByteArray params;
+    for (const auto& row : rows)
+        params += "<param name=\"" + QByteArray(row.keyword) + "\" type=\"" + row.keyword + "\"/>";
     KernelFixture fx;
-    fx.writeClassFile(QStringLiteral("k.xml"),
-                      inClass("<param name=\"p\" type=\"" + keyword.toLatin1() + "\"/>"));
+    fx.writeClassFile(QStringLiteral("k.xml"), inClass(params));
     ClassDb* db = fx.loadClasses();
     QCOMPARE(fx.log.errors(), QStringList());
-    ParamClass* p = db->deviceClasses.value(QStringLiteral("K"))->paramClasses.value("p");
-    QCOMPARE(int(p->type), type);
-    QCOMPARE(p->snmpType, snmpType);
+    for (const auto& row : rows) {
+        ParamClass* p =
+            db->deviceClasses.value(QStringLiteral("K"))->paramClasses.value(row.keyword);
+        QVERIFY2(p && p->type == row.type && p->snmpType == row.snmpType, row.keyword);
+    }
 }
 
 void TstSaxClassParser::textSplitByReferencesIsReadWhole()
@@ -244,130 +238,118 @@ void TstSaxClassParser::refusedFileLogsItsMessage_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("message"); // %f stands for the file path
 
-    const QByteArray head = "<?xml version=\"1.0\"?>\n";
-    auto doc = [&](const QByteArray& classes) {
+    const QByteArray head = "<?xml version='1.0'?>\n";
+    const auto doc = [&](const QByteArray& classes) {
         return head + "<classlist>" + classes + "</classlist>";
     };
-    auto cls = [&](const QByteArray& params) {
+    const auto cls = [&](const QByteArray& params) {
         return doc(inClass(params));
     };
-
-    QTest::newRow("root-class") << QByteArray(head + "<class name=\"K\" interface=\"i\"/>")
-                                << "Unexpected tag 'class' in file '%f'";
-    QTest::newRow("unknown-tag") << doc("<klass/>") << "Unknown tag 'klass' in file '%f'";
-    QTest::newRow("alias-in-class")
-        << cls("<alias name=\"a\"/>") << "Unexpected tag 'alias' in file '%f'";
-    QTest::newRow("script-in-param") << cls("<param name=\"p\"><script>1</script></param>")
-                                     << "Unexpected tag 'script' in file '%f'";
-    QTest::newRow("human-name-in-alias")
-        << cls("<param name=\"p\"><alias name=\"a\"><human_name>x</human_name></alias></param>")
-        << "Unexpected tag 'human_name' in file '%f'";
-    QTest::newRow("element-in-value")
-        << cls("<param name=\"p\"><info><b/></info></param>") << "Unknown tag 'b' in file '%f'";
-    QTest::newRow("class-name") << doc("<class interface=\"i\"/>")
-                                << "Attribute 'name' is absent for 'class' tag in '%f'";
-    QTest::newRow("class-empty-name") << doc("<class name=\"\" interface=\"i\"/>")
-                                      << "Attribute 'name' is absent for 'class' tag in '%f'";
-    QTest::newRow("class-interface")
-        << doc("<class name=\"K\"/>") << "Attribute 'interface' is absent for 'class' tag in '%f'";
-    QTest::newRow("class-oid-double-dot")
-        << doc("<class name=\"K\" interface=\"i\" oid=\"1..3\"/>")
-        << "Invalid 'oid' attribute for 'class' tag in '%f': 1..3";
-    QTest::newRow("class-oid-trailing-dot")
-        << doc("<class name=\"K\" interface=\"i\" oid=\"1.3.\"/>")
-        << "Invalid 'oid' attribute for 'class' tag in '%f': 1.3.";
-    QTest::newRow("param-name") << cls("<param/>")
-                                << "Attribute 'name' is absent for 'param' tag in '%f'";
-    QTest::newRow("bit-absent") << cls("<param name=\"p\" basename=\"b\"/>")
-                                << "Attribute 'bit' absent for 'basename' attribute in '%f'";
-    QTest::newRow("bit-text") << cls("<param name=\"p\" basename=\"b\" bit=\"x\"/>")
-                              << "Attribute 'bit' is not integer value in '%f'";
-    QTest::newRow("bit-negative") << cls("<param name=\"p\" basename=\"b\" bit=\"-1\"/>")
-                                  << "Attribute 'bit' must be >= 0 in '%f'";
-    QTest::newRow("dim-text") << cls("<param name=\"p\" dim=\"0x4\"/>")
-                              << "Attribute 'dim' is not integer value in '%f'";
-    QTest::newRow("dim-zero") << cls("<param name=\"p\" dim=\"0\"/>")
-                              << "Attribute 'dim' must be >= 1 in '%f'";
-    QTest::newRow("bit-plus-dim") << cls("<param name=\"p\" basename=\"b\" bit=\"30\" dim=\"3\"/>")
-                                  << "Sum 'dim + bit > 32' is impossible case in '%f'.";
-    QTest::newRow("param-type") << cls("<param name=\"p\" type=\"double\"/>")
-                                << "Attribute 'type' is invalid (double) in '%f'";
-    QTest::newRow("alias-snmp-type")
-        << cls("<param name=\"p\"><alias name=\"a\" type=\"counter64\"/></param>")
-        << "Attribute 'type' is invalid (counter64) in '%f'";
-    QTest::newRow("alias-name") << cls("<param name=\"p\"><alias/></param>")
-                                << "Attribute 'name' is absent for 'alias' tag in '%f'";
-    QTest::newRow("reference-name") << cls("<reference target_class=\"c\" target_param=\"p\"/>")
-                                    << "Attribute 'name' is absent for 'reference' tag in '%f'";
-    QTest::newRow("reference-class")
-        << cls("<reference name=\"r\" target_param=\"p\"/>")
-        << "Attribute 'target_class' is absent for 'reference' tag in '%f'";
-    QTest::newRow("reference-param")
-        << cls("<reference name=\"r\" target_class=\"c\"/>")
-        << "Attribute 'target_param' is absent for 'reference' tag in '%f'";
-    QTest::newRow("reference-type")
-        << cls("<reference name=\"r\" target_class=\"c\" target_param=\"p\" type=\"gauge\"/>")
-        << "Attribute 'type' is invalid (gauge) in '%f'";
-    QTest::newRow("vparam-name") << cls("<vparam/>")
-                                 << "Attribute 'name' is absent for 'vparam' tag in '%f'";
-    QTest::newRow("arg-id") << cls("<vparam name=\"v\"><arg param=\"p\"/></vparam>")
-                            << "Attribute 'id' is absent for 'arg' tag in '%f'";
-    QTest::newRow("arg-param") << cls("<vparam name=\"v\"><arg id=\"a\"/></vparam>")
-                               << "Attribute 'param' is absent for 'arg' tag in '%f'";
-    QTest::newRow("info-blank") << cls("<param name=\"p\"><info> \n\t </info></param>")
-                                << "'info' tag has empty value in '%f'";
-    QTest::newRow("variants-no-list") << cls("<param name=\"p\"><variants>,,</variants></param>")
-                                      << "'variants' tag has no value list";
-    QTest::newRow("variants-item") << cls("<param name=\"p\"><variants>1:a:b</variants></param>")
-                                   << "'variants' tag has invalid item - '1:a:b'";
-    QTest::newRow("variants-uint")
-        << cls("<param name=\"p\"><variants>1,-2</variants></param>")
-        << "Expected unsigned integer value in 'variants' tag, but found - '-2'";
-    QTest::newRow("variants-int")
-        << cls("<param name=\"p\" type=\"INT\"><variants>x:y</variants></param>")
-        << "Expected integer value in 'variants' tag, but found - 'x'";
-    QTest::newRow("variants-float")
-        << cls("<param name=\"p\" type=\"FLOAT\"><variants>1.5,z</variants></param>")
-        << "Expected float value in 'variants' tag, but found - 'z'";
-    QTest::newRow("variants-text")
-        << cls("<param name=\"p\" type=\"ASCIIZ\"><variants>0:Off</variants></param>")
-        << "Tag 'variants' match for numeric types only";
-    QTest::newRow("access-word") << cls("<param name=\"p\"><access>X</access></param>")
-                                 << "Unrecognize access value 'X' in '%f'";
-    QTest::newRow("access-space") << cls("<param name=\"p\"><access>RW </access></param>")
-                                  << "Unrecognize access value 'RW ' in '%f'";
-    QTest::newRow("alarm-blank") << cls("<param name=\"p\"><alarm>  </alarm></param>")
-                                 << "Script is empty for param 'p' in '%f'";
-    QTest::newRow("script-blank") << cls("<vparam name=\"v\"><script>\n</script></vparam>")
-                                  << "Script is empty for param 'v' in '%f'";
-    QTest::newRow("defvalue-uint") << cls("<param name=\"p\"><defvalue>ten</defvalue></param>")
-                                   << "[imageToNumericType()] Expected unsigned integer value but "
-                                      "'ten' found";
-    QTest::newRow("defvalue-bytes")
-        << cls("<param name=\"p\" type=\"BYTE_ARRAY\"><defvalue>0G</defvalue></param>")
-        << "[imageToNumericType()] Expected hex-value string of the even-value size, but found "
-           "'0G'";
-    QTest::newRow("minvalue-bytes")
-        << cls("<param name=\"p\" type=\"BYTE_ARRAY\"><minvalue>1</minvalue></param>")
-        << "[imageToNumericType()] Target variable is not passed";
-    QTest::newRow("step-text") << cls("<param name=\"p\" type=\"ASCIIZ\"><step>1</step></param>")
-                               << "[imageToNumericType()] Target variable is not passed";
-    QTest::newRow("maxvalue-float")
-        << cls("<param name=\"p\" type=\"FLOAT\"><maxvalue>big</maxvalue></param>")
-        << "[imageToNumericType()] Expected float value but 'big' found";
-    QTest::newRow("param-duplicate") << cls("<param name=\"p\"/><param name=\"p\"/>")
-                                     << "Param class 'p' already exists in device class 'K'.";
-    QTest::newRow("param-duplicate-append")
-        << cls("<param name=\"p\"/><param name=\"p\"/>") << "Can't append param 'p'. File '%f'";
-    QTest::newRow("vparam-twice")
-        << cls("<vparam name=\"alarm\"><script>return 1;</script></vparam>"
-               "<vparam name=\"alarm\"><script>return 2;</script></vparam>")
-        << "Can't set virtual param class 'alarm'. File '%f'";
-    QTest::newRow("class-duplicate")
-        << doc(inClass("") + inClass(""))
-        << "[SaxClassParser::] Can't append device class 'K'. File '%f'";
-    QTest::newRow("malformed") << QByteArray(head + "<classlist><class name=\"K\" interface=\"i\">")
-                               << "";
+    const struct
+    {
+        const char* tag;
+        QByteArray content;
+        const char* message;
+    } rows[] = {
+        {"root-class", QByteArray(head + "<class name='K' interface='i'/>"),
+         "Unexpected tag 'class' in file '%f'"},
+        {"unknown-tag", doc("<klass/>"), "Unknown tag 'klass' in file '%f'"},
+        {"alias-in-class", cls("<alias name='a'/>"), "Unexpected tag 'alias' in file '%f'"},
+        {"script-in-param", cls("<param name='p'><script>1</script></param>"),
+         "Unexpected tag 'script' in file '%f'"},
+        {"human-name-in-alias",
+         cls("<param name='p'><alias name='a'><human_name>x</human_name></alias></param>"),
+         "Unexpected tag 'human_name' in file '%f'"},
+        {"element-in-value", cls("<param name='p'><info><b/></info></param>"),
+         "Unknown tag 'b' in file '%f'"},
+        {"class-name", doc("<class interface='i'/>"),
+         "Attribute 'name' is absent for 'class' tag in '%f'"},
+        {"class-empty-name", doc("<class name='' interface='i'/>"),
+         "Attribute 'name' is absent for 'class' tag in '%f'"},
+        {"class-interface", doc("<class name='K'/>"),
+         "Attribute 'interface' is absent for 'class' tag in '%f'"},
+        {"class-oid-double-dot", doc("<class name='K' interface='i' oid='1..3'/>"),
+         "Invalid 'oid' attribute for 'class' tag in '%f': 1..3"},
+        {"class-oid-trailing-dot", doc("<class name='K' interface='i' oid='1.3.'/>"),
+         "Invalid 'oid' attribute for 'class' tag in '%f': 1.3."},
+        {"param-name", cls("<param/>"), "Attribute 'name' is absent for 'param' tag in '%f'"},
+        {"bit-absent", cls("<param name='p' basename='b'/>"),
+         "Attribute 'bit' absent for 'basename' attribute in '%f'"},
+        {"bit-text", cls("<param name='p' basename='b' bit='x'/>"),
+         "Attribute 'bit' is not integer value in '%f'"},
+        {"bit-negative", cls("<param name='p' basename='b' bit='-1'/>"),
+         "Attribute 'bit' must be >= 0 in '%f'"},
+        {"dim-text", cls("<param name='p' dim='0x4'/>"),
+         "Attribute 'dim' is not integer value in '%f'"},
+        {"dim-zero", cls("<param name='p' dim='0'/>"), "Attribute 'dim' must be >= 1 in '%f'"},
+        {"bit-plus-dim", cls("<param name='p' basename='b' bit='30' dim='3'/>"),
+         "Sum 'dim + bit > 32' is impossible case in '%f'."},
+        {"param-type", cls("<param name='p' type='double'/>"),
+         "Attribute 'type' is invalid (double) in '%f'"},
+        {"alias-snmp-type", cls("<param name='p'><alias name='a' type='counter64'/></param>"),
+         "Attribute 'type' is invalid (counter64) in '%f'"},
+        {"alias-name", cls("<param name='p'><alias/></param>"),
+         "Attribute 'name' is absent for 'alias' tag in '%f'"},
+        {"reference-name", cls("<reference target_class='c' target_param='p'/>"),
+         "Attribute 'name' is absent for 'reference' tag in '%f'"},
+        {"reference-class", cls("<reference name='r' target_param='p'/>"),
+         "Attribute 'target_class' is absent for 'reference' tag in '%f'"},
+        {"reference-param", cls("<reference name='r' target_class='c'/>"),
+         "Attribute 'target_param' is absent for 'reference' tag in '%f'"},
+        {"reference-type",
+         cls("<reference name='r' target_class='c' target_param='p' type='gauge'/>"),
+         "Attribute 'type' is invalid (gauge) in '%f'"},
+        {"vparam-name", cls("<vparam/>"), "Attribute 'name' is absent for 'vparam' tag in '%f'"},
+        {"arg-id", cls("<vparam name='v'><arg param='p'/></vparam>"),
+         "Attribute 'id' is absent for 'arg' tag in '%f'"},
+        {"arg-param", cls("<vparam name='v'><arg id='a'/></vparam>"),
+         "Attribute 'param' is absent for 'arg' tag in '%f'"},
+        {"info-blank", cls("<param name='p'><info> \n\t </info></param>"),
+         "'info' tag has empty value in '%f'"},
+        {"variants-no-list", cls("<param name='p'><variants>,,</variants></param>"),
+         "'variants' tag has no value list"},
+        {"variants-item", cls("<param name='p'><variants>1:a:b</variants></param>"),
+         "'variants' tag has invalid item - '1:a:b'"},
+        {"variants-uint", cls("<param name='p'><variants>1,-2</variants></param>"),
+         "Expected unsigned integer value in 'variants' tag, but found - '-2'"},
+        {"variants-int", cls("<param name='p' type='INT'><variants>x:y</variants></param>"),
+         "Expected integer value in 'variants' tag, but found - 'x'"},
+        {"variants-float", cls("<param name='p' type='FLOAT'><variants>1.5,z</variants></param>"),
+         "Expected float value in 'variants' tag, but found - 'z'"},
+        {"variants-text", cls("<param name='p' type='ASCIIZ'><variants>0:Off</variants></param>"),
+         "Tag 'variants' match for numeric types only"},
+        {"access-word", cls("<param name='p'><access>X</access></param>"),
+         "Unrecognize access value 'X' in '%f'"},
+        {"access-space", cls("<param name='p'><access>RW </access></param>"),
+         "Unrecognize access value 'RW ' in '%f'"},
+        {"alarm-blank", cls("<param name='p'><alarm>  </alarm></param>"),
+         "Script is empty for param 'p' in '%f'"},
+        {"script-blank", cls("<vparam name='v'><script>\n</script></vparam>"),
+         "Script is empty for param 'v' in '%f'"},
+        {"defvalue-uint", cls("<param name='p'><defvalue>ten</defvalue></param>"),
+         "[imageToNumericType()] Expected unsigned integer value but 'ten' found"},
+        {"defvalue-bytes", cls("<param name='p' type='BYTE_ARRAY'><defvalue>0G</defvalue></param>"),
+         "[imageToNumericType()] Expected hex-value string of the even-value size, but found '0G'"},
+        {"minvalue-bytes", cls("<param name='p' type='BYTE_ARRAY'><minvalue>1</minvalue></param>"),
+         "[imageToNumericType()] Target variable is not passed"},
+        {"step-text", cls("<param name='p' type='ASCIIZ'><step>1</step></param>"),
+         "[imageToNumericType()] Target variable is not passed"},
+        {"maxvalue-float", cls("<param name='p' type='FLOAT'><maxvalue>big</maxvalue></param>"),
+         "[imageToNumericType()] Expected float value but 'big' found"},
+        {"param-duplicate", cls("<param name='p'/><param name='p'/>"),
+         "Param class 'p' already exists in device class 'K'."},
+        {"param-duplicate-append", cls("<param name='p'/><param name='p'/>"),
+         "Can't append param 'p'. File '%f'"},
+        {"vparam-twice",
+         cls("<vparam name='alarm'><script>return 1;</script></vparam>"
+             "<vparam name='alarm'><script>return 2;</script></vparam>"),
+         "Can't set virtual param class 'alarm'. File '%f'"},
+        {"class-duplicate", doc(inClass("") + inClass("")),
+         "[SaxClassParser::] Can't append device class 'K'. File '%f'"},
+        {"malformed", QByteArray(head + "<classlist><class name='K' interface='i'>"), nullptr},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row.tag) << row.content << QString::fromUtf8(row.message);
 }
 
 void TstSaxClassParser::refusedFileLogsItsMessage()

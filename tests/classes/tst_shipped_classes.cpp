@@ -66,14 +66,10 @@ private Q_SLOTS:
     void everyFileLoadsWithoutComplaint();
     void everyHostTypeNamesExistingClasses();
     void snmpHostTypesSpeakSnmp();
-    void tableClassesAreEntriesWithColumnParameters_data();
-    void tableClassesAreEntriesWithColumnParameters();
-    void scalarGroupsHaveNoOidAndNoInstanceSuffix_data();
-    void scalarGroupsHaveNoOidAndNoInstanceSuffix();
+    void tableColumnsAndScalarsSitBelowTheirEntryOrGroup();
     void interfaceStatusHasNamedValuesAndAlarms();
     void writableObjectsAreTheOnesTheAgentAccepts();
     void wireTypesFollowTheMibSyntax();
-    void errorFlagsAndFullDisksRaiseAlarms_data();
     void errorFlagsAndFullDisksRaiseAlarms();
     void storageShareIsComputedFromSizeAndUse();
 };
@@ -118,105 +114,55 @@ void TstShippedClasses::snmpHostTypesSpeakSnmp()
     QVERIFY(!device->checkCompatibilityList(&storage));
 }
 
-void TstShippedClasses::tableClassesAreEntriesWithColumnParameters_data()
+void TstShippedClasses::tableColumnsAndScalarsSitBelowTheirEntryOrGroup()
 {
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("entryOid");
-    QTest::addColumn<QString>("walked");
-
-    QTest::newRow("ifEntry") << "IF"
-                             << "1.3.6.1.2.1.2.2.1"
-                             << "ifIndex";
-    QTest::newRow("ifXEntry") << "IFX"
-                              << "1.3.6.1.2.1.31.1.1.1"
-                              << "ifName";
-    QTest::newRow("hrStorageEntry") << "STORAGE"
-                                    << "1.3.6.1.2.1.25.2.3.1"
-                                    << "hrStorageIndex";
-    QTest::newRow("hrProcessorEntry") << "CPU"
-                                      << "1.3.6.1.2.1.25.3.3.1"
-                                      << "hrProcessorFrwID";
-    QTest::newRow("laEntry") << "LOAD"
-                             << "1.3.6.1.4.1.2021.10.1"
-                             << "laIndex";
-    QTest::newRow("dskEntry") << "DISK"
-                              << "1.3.6.1.4.1.2021.9.1"
-                              << "dskIndex";
-    QTest::newRow("prEntry") << "PROC"
-                             << "1.3.6.1.4.1.2021.2.1"
-                             << "prIndex";
-}
-
-void TstShippedClasses::tableClassesAreEntriesWithColumnParameters()
-{
-    QFETCH(QString, className);
-    QFETCH(QString, entryOid);
-    QFETCH(QString, walked);
-
     ShippedFixture fx;
-    const DeviceClass* cls = fx.classDb->deviceClasses.value(className);
-    QVERIFY(cls);
-    QCOMPARE(cls->oid, entryOid);
-    QVERIFY(!cls->interfaceName.isEmpty());
-
-    const ParamClass* first = firstWithOid(cls);
-    QVERIFY(first);
-    QCOMPARE(first->name, walked);
-
-    // A column is the entry and one more component; the row index follows.
-    const QRegularExpression column(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(entryOid) + QStringLiteral("\\.[1-9][0-9]*")));
-    QSet<QString> seen;
-    for (const ParamClass* param : cls->paramClassList) {
-        if (param->isVirtual)
-            continue;
-        QVERIFY2(column.match(param->oid).hasMatch(),
-                 qPrintable(param->name + QLatin1Char(' ') + param->oid));
-        QVERIFY2(!seen.contains(param->oid), qPrintable(param->oid));
-        seen.insert(param->oid);
-        QVERIFY2(!param->humanName.isEmpty(), qPrintable(param->name));
+    // Table classes carry the entry OID, the plug-in walks their first column
+    // and appends the row index; scalar groups carry none, and the plug-in
+    // appends ".0" to each object, so an object already ending in it would be
+    // asked for as a non-existent "x.0.0".
+    const struct
+    {
+        const char *className, *oid, *walked;
+    } groups[] = {
+        {"IF", "1.3.6.1.2.1.2.2.1", "ifIndex"},
+        {"IFX", "1.3.6.1.2.1.31.1.1.1", "ifName"},
+        {"STORAGE", "1.3.6.1.2.1.25.2.3.1", "hrStorageIndex"},
+        {"CPU", "1.3.6.1.2.1.25.3.3.1", "hrProcessorFrwID"},
+        {"LOAD", "1.3.6.1.4.1.2021.10.1", "laIndex"},
+        {"DISK", "1.3.6.1.4.1.2021.9.1", "dskIndex"},
+        {"PROC", "1.3.6.1.4.1.2021.2.1", "prIndex"},
+        {"SYSTEM", "1.3.6.1.2.1.1", nullptr},
+        {"MEMORY", "1.3.6.1.4.1.2021.4", nullptr},
+    };
+    for (const auto& group : groups) {
+        const QString oid = QLatin1String(group.oid);
+        const DeviceClass* cls = fx.classDb->deviceClasses.value(QLatin1String(group.className));
+        QVERIFY2(cls, group.className);
+        QVERIFY(!cls->interfaceName.isEmpty());
+        if (group.walked) {
+            QCOMPARE(cls->oid, oid);
+            QVERIFY(firstWithOid(cls));
+            QCOMPARE(firstWithOid(cls)->name, QLatin1String(group.walked));
+        } else {
+            QVERIFY(cls->oid.isEmpty());
+        }
+        const QRegularExpression below(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape(oid) + QStringLiteral("\\.[1-9][0-9]*")));
+        QSet<QString> seen;
+        for (const ParamClass* param : cls->paramClassList) {
+            if (param->isVirtual)
+                continue;
+            QVERIFY2(below.match(param->oid).hasMatch(),
+                     qPrintable(param->name + QLatin1Char(' ') + param->oid));
+            QVERIFY2(!seen.contains(param->oid), qPrintable(param->oid));
+            seen.insert(param->oid);
+            QVERIFY2(!param->humanName.isEmpty(), qPrintable(param->name));
+        }
+        QVERIFY(!seen.isEmpty());
     }
-}
-
-void TstShippedClasses::scalarGroupsHaveNoOidAndNoInstanceSuffix_data()
-{
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("groupOid");
-
-    QTest::newRow("system") << "SYSTEM"
-                            << "1.3.6.1.2.1.1";
-    QTest::newRow("memory") << "MEMORY"
-                            << "1.3.6.1.4.1.2021.4";
-}
-
-void TstShippedClasses::scalarGroupsHaveNoOidAndNoInstanceSuffix()
-{
-    QFETCH(QString, className);
-    QFETCH(QString, groupOid);
-
-    ShippedFixture fx;
-    const DeviceClass* cls = fx.classDb->deviceClasses.value(className);
-    QVERIFY(cls);
-    QVERIFY(cls->oid.isEmpty());
-
-    // The plug-in appends ".0"; an object already ending in it would be asked
-    // for as a non-existent "x.0.0".
-    const QRegularExpression scalar(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(groupOid) + QStringLiteral("\\.[1-9][0-9]*")));
-    int withOid = 0;
-    for (const ParamClass* param : cls->paramClassList) {
-        if (param->isVirtual)
-            continue;
-        QVERIFY2(scalar.match(param->oid).hasMatch(),
-                 qPrintable(param->name + QLatin1Char(' ') + param->oid));
-        QVERIFY2(!param->humanName.isEmpty(), qPrintable(param->name));
-        ++withOid;
-    }
-    QVERIFY(withOid > 0);
-
-    const ParamClass* contact = fx.param(QStringLiteral("SYSTEM"), QStringLiteral("sysContact"));
-    QVERIFY(contact);
-    QCOMPARE(contact->oid, QStringLiteral("1.3.6.1.2.1.1.4"));
+    QCOMPARE(fx.param(QStringLiteral("SYSTEM"), QStringLiteral("sysContact"))->oid,
+             QStringLiteral("1.3.6.1.2.1.1.4"));
 }
 
 void TstShippedClasses::interfaceStatusHasNamedValuesAndAlarms()
@@ -292,50 +238,30 @@ void TstShippedClasses::wireTypesFollowTheMibSyntax()
     }
 }
 
-void TstShippedClasses::errorFlagsAndFullDisksRaiseAlarms_data()
-{
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("paramName");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("state");
-
-    QTest::newRow("load ok") << "LOAD"
-                             << "laErrorFlag" << 0 << int(Tavo::NORM);
-    QTest::newRow("load high") << "LOAD"
-                               << "laErrorFlag" << 1 << int(Tavo::CRIT);
-    QTest::newRow("swap ok") << "MEMORY"
-                             << "memSwapError" << 0 << int(Tavo::NORM);
-    QTest::newRow("swap low") << "MEMORY"
-                              << "memSwapError" << 1 << int(Tavo::CRIT);
-    QTest::newRow("disk flag") << "DISK"
-                               << "dskErrorFlag" << 1 << int(Tavo::CRIT);
-    QTest::newRow("process missing") << "PROC"
-                                     << "prErrorFlag" << 1 << int(Tavo::CRIT);
-    QTest::newRow("process ok") << "PROC"
-                                << "prErrorFlag" << 0 << int(Tavo::NORM);
-    QTest::newRow("disk 89%") << "DISK"
-                              << "dskPercent" << 89 << int(Tavo::NORM);
-    QTest::newRow("disk 90%") << "DISK"
-                              << "dskPercent" << 90 << int(Tavo::WARNING);
-    QTest::newRow("disk 97%") << "DISK"
-                              << "dskPercent" << 97 << int(Tavo::WARNING);
-    QTest::newRow("disk 98%") << "DISK"
-                              << "dskPercent" << 98 << int(Tavo::CRIT);
-}
-
 void TstShippedClasses::errorFlagsAndFullDisksRaiseAlarms()
 {
-    QFETCH(QString, className);
-    QFETCH(QString, paramName);
-    QFETCH(int, value);
-    QFETCH(int, state);
-
     ShippedFixture fx;
-    const ParamClass* param = fx.param(className, paramName);
-    QVERIFY(param);
-    QVERIFY(!param->alarmScript.isEmpty());
+    const struct
+    {
+        const char *className, *paramName;
+        int value;
+        Tavo::AlarmType state;
+    } rows[] = {
+        {"LOAD", "laErrorFlag", 0, Tavo::NORM},    {"LOAD", "laErrorFlag", 1, Tavo::CRIT},
+        {"MEMORY", "memSwapError", 0, Tavo::NORM}, {"MEMORY", "memSwapError", 1, Tavo::CRIT},
+        {"DISK", "dskErrorFlag", 1, Tavo::CRIT},   {"PROC", "prErrorFlag", 1, Tavo::CRIT},
+        {"PROC", "prErrorFlag", 0, Tavo::NORM},    {"DISK", "dskPercent", 89, Tavo::NORM},
+        {"DISK", "dskPercent", 90, Tavo::WARNING}, {"DISK", "dskPercent", 97, Tavo::WARNING},
+        {"DISK", "dskPercent", 98, Tavo::CRIT},
+    };
     ParamCore core;
-    QCOMPARE(core.calcAlarmState<int>(param->alarmScript, value), state);
+    for (const auto& row : rows) {
+        const ParamClass* param =
+            fx.param(QLatin1String(row.className), QLatin1String(row.paramName));
+        QVERIFY2(param && !param->alarmScript.isEmpty(), row.paramName);
+        QVERIFY2(core.calcAlarmState<int>(param->alarmScript, row.value) == int(row.state),
+                 qPrintable(QStringLiteral("%1 = %2").arg(row.paramName).arg(row.value)));
+    }
 }
 
 void TstShippedClasses::storageShareIsComputedFromSizeAndUse()

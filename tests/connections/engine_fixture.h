@@ -12,8 +12,10 @@
 #include "test_protocol_control.h"
 
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QUdpSocket>
 
 #include <memory>
@@ -80,6 +82,9 @@ public:
     quint16 senderPort = 0;
 };
 
+/// Device E1_0001 on code 4 with level, gain and label on codes 0, 1, 2.
+inline const QByteArray deviceLines = "DEV E1 1 0 4\nPRM 4 level 0\nPRM 4 gain 1\nPRM 4 label 2\n";
+
 /**
  * A kernel with the test protocols loaded and one E1 class: enough for an
  * engine to talk to a peer on the loopback. E1 has level (uint), gain and
@@ -112,14 +117,44 @@ public:
         nodes.clear();
     }
 
-    Engine* createEngine(const QString& protocol, quint16 port,
-                         const QString& url = QStringLiteral("127.0.0.1"))
+    Engine* createEngine(const QString& protocol, quint16 port, const QString& url = "127.0.0.1")
     {
         nodes.emplace_back(
             std::make_unique<NodeAttr>(int(nodes.size()) + 1, -1, QStringLiteral("host"),
                                        QStringLiteral("none"), url, protocol, port, nullptr));
         engines.emplace_back(std::make_unique<Engine>(nodes.back().get(), nullptr));
         return engines.back().get();
+    }
+
+    /// An engine of test-tcp connected to @p peer, which has announced
+    /// E1_0001 on code 4 with level, gain and label on codes 0, 1, 2; the
+    /// log is cleared. Null on failure.
+    Engine* connectedEngine(TcpPeer& peer, Engine* engine = nullptr)
+    {
+        engine = engine ? engine : createEngine("test-tcp", peer.port());
+        QSignalSpy connected(engine, &Engine::signalSocketConnected);
+        engine->connectToHost();
+        if (!connected.wait(5000) || !QTest::qWaitFor([&] { return peer.hasClient(); }, 5000))
+            return nullptr;
+        peer.send(deviceLines);
+        const bool bound = QTest::qWaitFor([&] { return param(engine, "label"); }, 5000);
+        log.clear();
+        return bound ? engine : nullptr;
+    }
+    /// An engine of test-udp whose device list request reached @p peer.
+    Engine* connectedEngine(UdpPeer& peer)
+    {
+        Engine* engine = createEngine("test-udp", peer.port());
+        engine->connectToHost();
+        const bool asked = QTest::qWaitFor([&] { return !peer.datagrams.isEmpty(); }, 5000);
+        log.clear();
+        return asked && engine->isConnected() ? engine : nullptr;
+    }
+
+    static Param* param(Engine* engine, const char* name)
+    {
+        Device* device = engine->deviceDb()->findDevice(QStringLiteral("E1_0001"));
+        return device ? device->parametersByName.value(QLatin1String(name)) : nullptr;
     }
 
     static TestProtocolControl* control(IProtocol* protocol)

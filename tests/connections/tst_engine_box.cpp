@@ -1,41 +1,11 @@
 #include "connections/adapter.h"
-#include "connections/engine.h"
-#include "connections/engine_box.h"
-#include "devices/device_db.h"
-#include "hostgraph/host_graph.h"
-#include "kernel_fixture.h"
+#include "hosts_fixture.h"
 
 #include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <memory>
-#include <vector>
-
 namespace {
-
-/// Hosts without a protocol: the registry does not care what they speak.
-struct BoxFixture : KernelFixture
-{
-    ~BoxFixture()
-    {
-        delete box;
-        nodes.clear();
-    }
-
-    Engine* add(int key, const QString& url, unsigned short port,
-                const QString& type = QStringLiteral("none"))
-    {
-        nodes.emplace_back(std::make_unique<NodeAttr>(key, -1, QStringLiteral("h%1").arg(key), type,
-                                                      url, QString(), port, nullptr));
-        return box->createEngine(nodes.back().get());
-    }
-
-    NodeAttr* node(int i) const { return nodes.at(size_t(i)).get(); }
-
-    std::vector<std::unique_ptr<NodeAttr>> nodes;
-    EngineBox* box = new EngineBox;
-};
 
 QList<int> keysOf(const QList<Engine*>& engines)
 {
@@ -66,44 +36,46 @@ private Q_SLOTS:
 
 void TstEngineBox::createdEnginesAreFiledByPositionUrlAndKey()
 {
-    BoxFixture fx;
-    QSignalSpy appended(fx.box, &EngineBox::signalEngineAppended);
-    QVERIFY(!fx.box->createEngine(nullptr));
-    Engine* a = fx.add(10, QStringLiteral("10.0.0.1"), 7001);
-    Engine* b = fx.add(20, QStringLiteral("10.0.0.2"), 7001);
-    QCOMPARE(fx.box->enginesList(), QList<Engine*>({a, b}));
-    QCOMPARE(fx.node(0)->engineIndex, 0);
-    QCOMPARE(fx.node(1)->engineIndex, 1);
-    QCOMPARE(fx.box->getEngine(20), b);
-    QCOMPARE(fx.box->getNodeAttr(10), fx.node(0));
-    QCOMPARE(fx.box->getEngineByNodeAttr(fx.node(1)), b);
-    QCOMPARE(fx.box->enginesByUrl.value(QStringLiteral("10.0.0.1")), a);
-    QCOMPARE(a->parent(), fx.box);
+    HostsFixture fx;
+    QSignalSpy appended(&fx.box, &EngineBox::signalEngineAppended);
+    QVERIFY(!fx.box.createEngine(nullptr));
+    fx.nodes.emplace_back(
+        std::make_unique<NodeAttr>(10, 0, "a", "none", "10.0.0.1", QString(), 7001, nullptr));
+    Engine* a = fx.box.createEngine(fx.nodes.back().get());
+    QCOMPARE(fx.log.messages().first(), QStringLiteral("Engine has created. Protocol '' used."));
+    Engine* b = fx.addEngine("10.0.0.2", 20);
+    QCOMPARE(fx.box.enginesList(), QList<Engine*>({a, b}));
+    QCOMPARE(fx.nodes[0]->engineIndex, 0);
+    QCOMPARE(fx.nodes[1]->engineIndex, 1);
+    QCOMPARE(fx.box.getEngine(20), b);
+    QCOMPARE(fx.box.getNodeAttr(10), fx.nodes[0].get());
+    QCOMPARE(fx.box.getEngineByNodeAttr(fx.nodes[1].get()), b);
+    QCOMPARE(fx.box.enginesByUrl.value("10.0.0.1"), a);
+    QCOMPARE(a->parent(), &fx.box);
     QCOMPARE(appended.count(), 2);
     QCOMPARE(appended.at(1).at(0).toInt(), 20);
-    QCOMPARE(fx.log.messages().first(), QStringLiteral("Engine has created. Protocol '' used."));
 }
 
 void TstEngineBox::deletionRenumbersAdvancesTheStampAndDefersTheDelete()
 {
-    BoxFixture fx;
-    fx.add(1, QStringLiteral("a"), 1);
-    QPointer<Engine> b = fx.add(2, QStringLiteral("b"), 1);
-    Engine* c = fx.add(3, QStringLiteral("c"), 1);
-    Engine* d = fx.add(4, QStringLiteral("d"), 1);
-    QSignalSpy aboutToDelete(fx.box, &EngineBox::signalAboutToEngineDelete);
+    HostsFixture fx;
+    fx.addEngine("a", 1);
+    QPointer<Engine> b = fx.addEngine("b", 2);
+    Engine* c = fx.addEngine("c", 3);
+    Engine* d = fx.addEngine("d", 4);
+    QSignalSpy aboutToDelete(&fx.box, &EngineBox::signalAboutToEngineDelete);
 
-    fx.box->deleteEngine(2);
+    fx.box.deleteEngine(2);
     QCOMPARE(aboutToDelete.count(), 1);
     QCOMPARE(aboutToDelete.at(0).at(0).toInt(), 2);
-    QCOMPARE(fx.box->deletionStamp(), 1);
-    QCOMPARE(fx.box->engines.size(), 3);
-    QCOMPARE(fx.node(2)->engineIndex, 1);
-    QCOMPARE(fx.node(3)->engineIndex, 2);
-    QCOMPARE(fx.box->engines.at(1), c);
-    QCOMPARE(fx.box->engines.at(2), d);
-    QVERIFY(!fx.box->getEngine(2));
-    QVERIFY(!fx.box->enginesByUrl.contains(QStringLiteral("b")));
+    QCOMPARE(fx.box.deletionStamp(), 1);
+    QCOMPARE(fx.box.engines.size(), 3);
+    QCOMPARE(fx.nodes[2]->engineIndex, 1);
+    QCOMPARE(fx.nodes[3]->engineIndex, 2);
+    QCOMPARE(fx.box.engines.at(1), c);
+    QCOMPARE(fx.box.engines.at(2), d);
+    QVERIFY(!fx.box.getEngine(2));
+    QVERIFY(!fx.box.enginesByUrl.contains("b"));
     // Still there for whoever is in the middle of a call on it.
     QVERIFY(!b.isNull());
     QTRY_VERIFY(b.isNull());
@@ -111,96 +83,89 @@ void TstEngineBox::deletionRenumbersAdvancesTheStampAndDefersTheDelete()
 
 void TstEngineBox::deletingAnUnknownKeyIsLogged()
 {
-    BoxFixture fx;
-    fx.add(1, QStringLiteral("a"), 1);
-    fx.log.clear(); // engines without a class database complain about the service device
-
-    fx.box->deleteEngine(99);
-    QCOMPARE(fx.log.errors(),
-             QStringList {QStringLiteral("[EngineBox::deleteEngine] Engine by key '99' is NULL")});
-    QCOMPARE(fx.box->deletionStamp(), 0);
-    QCOMPARE(fx.box->engines.size(), 1);
+    HostsFixture fx;
+    fx.addEngine("a", 1);
+    fx.box.deleteEngine(99);
+    QCOMPARE(fx.log.errors(), QStringList {"[EngineBox::deleteEngine] Engine by key '99' is NULL"});
+    QCOMPARE(fx.box.deletionStamp(), 0);
+    QCOMPARE(fx.box.engines.size(), 1);
 }
 
 void TstEngineBox::stampWrapsAfterItsLimit()
 {
-    BoxFixture fx;
-    fx.add(1, QStringLiteral("a"), 1);
-    fx.add(2, QStringLiteral("b"), 1);
-    fx.box->stamp = EngineBox::MaxDeletionStamp - 1;
-    fx.box->deleteEngine(1);
-    QCOMPARE(fx.box->deletionStamp(), EngineBox::MaxDeletionStamp);
-    fx.box->deleteEngine(2);
-    QCOMPARE(fx.box->deletionStamp(), 0);
+    HostsFixture fx;
+    fx.addEngine("a", 1);
+    fx.addEngine("b", 2);
+    fx.box.stamp = EngineBox::MaxDeletionStamp - 1;
+    fx.box.deleteEngine(1);
+    QCOMPARE(fx.box.deletionStamp(), EngineBox::MaxDeletionStamp);
+    fx.box.deleteEngine(2);
+    QCOMPARE(fx.box.deletionStamp(), 0);
 }
 
 void TstEngineBox::engineListsMatchEveryCriterionInKeyOrder()
 {
-    BoxFixture fx;
+    HostsFixture fx;
     // Created out of key order on purpose.
-    fx.add(30, QStringLiteral("x"), 7001, QStringLiteral("mux"));
-    fx.add(10, QStringLiteral("x"), 7002, QStringLiteral("mux"));
-    fx.add(20, QStringLiteral("y"), 7001, QStringLiteral("none"));
+    fx.addEngine("x", 30, 7001, "mux");
+    fx.addEngine("x", 10, 7002, "mux");
+    fx.addEngine("y", 20, 7001, "none");
     const QMap<QString, QString> none;
-    QCOMPARE(keysOf(fx.box->getEngineList(QString(), quint16(0), none)), QList<int>({10, 20, 30}));
-    QCOMPARE(keysOf(fx.box->getEngineList(QStringLiteral("x"), quint16(0), none)),
-             QList<int>({10, 30}));
-    QCOMPARE(keysOf(fx.box->getEngineList(QString(), quint16(7001), none)), QList<int>({20, 30}));
-    QCOMPARE(keysOf(fx.box->getEngineList(QStringLiteral("x"), quint16(7001), none)),
-             QList<int>({30}));
-    QCOMPARE(keysOf(fx.box->getEngineList(QString(), QStringLiteral("mux"), none)),
-             QList<int>({10, 30}));
-    QCOMPARE(keysOf(fx.box->getEngineList(QStringLiteral("y"), QStringLiteral("mux"), none)),
-             QList<int>());
+    QCOMPARE(keysOf(fx.box.getEngineList(QString(), quint16(0), none)), QList<int>({10, 20, 30}));
+    QCOMPARE(keysOf(fx.box.getEngineList("x", quint16(0), none)), QList<int>({10, 30}));
+    QCOMPARE(keysOf(fx.box.getEngineList(QString(), quint16(7001), none)), QList<int>({20, 30}));
+    QCOMPARE(keysOf(fx.box.getEngineList("x", quint16(7001), none)), QList<int>({30}));
+    QCOMPARE(keysOf(fx.box.getEngineList(QString(), "mux", none)), QList<int>({10, 30}));
+    QCOMPARE(keysOf(fx.box.getEngineList("y", "mux", none)), QList<int>());
     // Hosts without the variable are not told apart by it.
-    const QMap<QString, QString> vars {{QStringLiteral("password"), QStringLiteral("x")}};
-    QCOMPARE(keysOf(fx.box->getEngineList(QString(), quint16(0), vars)), QList<int>({10, 20, 30}));
+    const QMap<QString, QString> vars {{"password", "x"}};
+    QCOMPARE(keysOf(fx.box.getEngineList(QString(), quint16(0), vars)), QList<int>({10, 20, 30}));
 }
 
 void TstEngineBox::brokersFoundByPositionFollowDeletions()
 {
-    BoxFixture fx;
-    fx.add(1, QStringLiteral("a"), 1);
-    Engine* b = fx.add(2, QStringLiteral("b"), 1);
+    HostsFixture fx;
+    fx.addEngine("a", 1);
+    Engine* b = fx.addEngine("b", 2);
     BrokerBox brokers;
     EngineBroker* brokerB = b->createEngineBroker(&brokers);
     brokers.addEngineBroker(brokerB, -1);
 
-    QCOMPARE(fx.box->findBrokerByReliableEngineIndex(&brokers, 1), brokerB);
+    QCOMPARE(fx.box.findBrokerByReliableEngineIndex(&brokers, 1), brokerB);
     QCOMPARE(brokerB->cachedEnginePosition, 1);
     QCOMPARE(brokerB->cachedDeletionStamp, 0);
     QCOMPARE(brokers.getBrokerInList(1), brokerB);
 
-    fx.box->deleteEngine(1);
+    fx.box.deleteEngine(1);
     // The cached position is stale: b is now at 0.
-    QCOMPARE(fx.box->findBrokerByReliableEngineIndex(&brokers, 0), brokerB);
+    QCOMPARE(fx.box.findBrokerByReliableEngineIndex(&brokers, 0), brokerB);
     QCOMPARE(brokerB->cachedEnginePosition, 0);
     QCOMPARE(brokerB->cachedDeletionStamp, 1);
-    QVERIFY(!fx.box->findBrokerByReliableEngineIndex(&brokers, 5));
-    QVERIFY(!fx.box->findBrokerByReliableEngineIndex(nullptr, 0));
+    QVERIFY(!fx.box.findBrokerByReliableEngineIndex(&brokers, 5));
+    QVERIFY(!fx.box.findBrokerByReliableEngineIndex(nullptr, 0));
 }
 
 void TstEngineBox::brokersFoundByKeyCorrectTheirPosition()
 {
-    BoxFixture fx;
-    fx.add(1, QStringLiteral("a"), 1);
-    fx.add(2, QStringLiteral("b"), 1);
-    Engine* c = fx.add(3, QStringLiteral("c"), 1);
+    HostsFixture fx;
+    fx.addEngine("a", 1);
+    fx.addEngine("b", 2);
+    Engine* c = fx.addEngine("c", 3);
     BrokerBox brokers;
     EngineBroker* brokerC = c->createEngineBroker(&brokers);
     brokers.addEngineBroker(brokerC, 2);
-    fx.box->deleteEngine(1);
-    fx.box->deleteEngine(2);
+    fx.box.deleteEngine(1);
+    fx.box.deleteEngine(2);
 
     int position = 2;
-    QCOMPARE(fx.box->findBrokerByUnreliableBrokerIndex(&brokers, position, 3), brokerC);
+    QCOMPARE(fx.box.findBrokerByUnreliableBrokerIndex(&brokers, position, 3), brokerC);
     QCOMPARE(position, 0);
     QCOMPARE(brokers.getBrokerInList(0), brokerC);
     // Now current: found at the cached position without a lookup.
-    QCOMPARE(fx.box->findBrokerByUnreliableBrokerIndex(&brokers, position, 3), brokerC);
+    QCOMPARE(fx.box.findBrokerByUnreliableBrokerIndex(&brokers, position, 3), brokerC);
 
     int lost = 7;
-    QVERIFY(!fx.box->findBrokerByUnreliableBrokerIndex(&brokers, lost, 42));
+    QVERIFY(!fx.box.findBrokerByUnreliableBrokerIndex(&brokers, lost, 42));
     QCOMPARE(fx.log.errors().last(),
              QStringLiteral("[EngineBox::findBrokerByUnreliableBrokerIndex] Engine by key '42' "
                             "is NULL"));
@@ -208,9 +173,9 @@ void TstEngineBox::brokersFoundByKeyCorrectTheirPosition()
 
 void TstEngineBox::brokerBoxLeavesHolesForDeletedBrokers()
 {
-    BoxFixture fx;
-    Engine* a = fx.add(1, QStringLiteral("a"), 1);
-    Engine* b = fx.add(2, QStringLiteral("b"), 1);
+    HostsFixture fx;
+    Engine* a = fx.addEngine("a", 1);
+    Engine* b = fx.addEngine("b", 2);
     auto brokers = std::make_unique<BrokerBox>();
     QPointer<EngineBroker> brokerA = a->createEngineBroker(brokers.get());
     EngineBroker* brokerB = b->createEngineBroker(brokers.get());
@@ -231,41 +196,41 @@ void TstEngineBox::brokerBoxLeavesHolesForDeletedBrokers()
 
 void TstEngineBox::closingTerminalReleasesItsBlocks()
 {
-    BoxFixture fx;
-    Engine* a = fx.add(1, QStringLiteral("a"), 1);
-    Engine* b = fx.add(2, QStringLiteral("b"), 1);
+    HostsFixture fx;
+    Engine* a = fx.addEngine("a", 1);
+    Engine* b = fx.addEngine("b", 2);
     for (Engine* engine : {a, b}) {
         engine->deviceDb()->blockOwner = 5;
         engine->deviceDb()->schedulerMode = 2;
     }
-    fx.box->slotTerminalIsAboutToClose(1, 4); // not the owner
+    fx.box.slotTerminalIsAboutToClose(1, 4); // not the owner
     QCOMPARE(a->deviceDb()->getSchedulerMode(), 2);
-    fx.box->slotTerminalIsAboutToClose(1, 5);
+    fx.box.slotTerminalIsAboutToClose(1, 5);
     QCOMPARE(a->deviceDb()->getSchedulerMode(), 0);
     QCOMPARE(b->deviceDb()->getSchedulerMode(), 2);
 
     a->deviceDb()->blockOwner = 5;
     a->deviceDb()->schedulerMode = 2;
-    fx.box->slotTerminalIsAboutToClose(-1, 5);
+    fx.box.slotTerminalIsAboutToClose(-1, 5);
     QCOMPARE(a->deviceDb()->getSchedulerMode(), 0);
     QCOMPARE(b->deviceDb()->getSchedulerMode(), 0);
 
     fx.log.clear();
-    fx.box->slotTerminalIsAboutToClose(9, 5);
+    fx.box.slotTerminalIsAboutToClose(9, 5);
     QCOMPARE(fx.log.errors().size(), 1);
 }
 
 void TstEngineBox::urlMapFollowsAnEditedUrl()
 {
-    BoxFixture fx;
-    Engine* a = fx.add(1, QStringLiteral("old"), 1);
-    Engine* b = fx.add(2, QStringLiteral("other"), 1);
-    fx.box->editEngineMap(QStringLiteral("old"), QStringLiteral("new"), a);
-    QVERIFY(!fx.box->enginesByUrl.contains(QStringLiteral("old")));
-    QCOMPARE(fx.box->enginesByUrl.value(QStringLiteral("new")), a);
+    HostsFixture fx;
+    Engine* a = fx.addEngine("old", 1);
+    Engine* b = fx.addEngine("other", 2);
+    fx.box.editEngineMap("old", "new", a);
+    QVERIFY(!fx.box.enginesByUrl.contains("old"));
+    QCOMPARE(fx.box.enginesByUrl.value("new"), a);
     // An entry that belongs to another engine stays.
-    fx.box->editEngineMap(QStringLiteral("other"), QStringLiteral("again"), a);
-    QCOMPARE(fx.box->enginesByUrl.value(QStringLiteral("other")), b);
+    fx.box.editEngineMap("other", "again", a);
+    QCOMPARE(fx.box.enginesByUrl.value("other"), b);
 }
 
 QTEST_GUILESS_MAIN(TstEngineBox)

@@ -19,6 +19,13 @@ TestProtocolControl* control(IProtocol* protocol)
     return protocol ? qobject_cast<TestProtocolControl*>(protocol->asQObject()) : nullptr;
 }
 
+struct ManagerFixture : KernelFixture
+{
+    /// Loads the plug-ins of the test directory @p name.
+    explicit ManagerFixture(const char* name = "good") { manager.loadPlugins(protocolsDir(name)); }
+    ProtocolManager manager;
+};
+
 } // namespace
 
 class TstProtocolManager : public QObject
@@ -42,16 +49,15 @@ void TstProtocolManager::loadsEveryProtocolOfTheDirectory()
 
     QStringList names = manager.protocolNames;
     names.sort();
-    QCOMPARE(names, QStringList({QStringLiteral("test-tcp"), QStringLiteral("test-udp")}));
-    QCOMPARE(manager.getDefaultProtocolPort(QStringLiteral("test-tcp")), 7001);
-    QCOMPARE(manager.getDefaultProtocolPort(QStringLiteral("test-udp")), 7002);
-    QCOMPARE(manager.getDefaultProtocolPort(QStringLiteral("snmp")), 0);
-    const QMap<QString, QString> vars {{QStringLiteral("password"), QString()},
-                                       {QStringLiteral("request_limit"), QStringLiteral("16")}};
-    QCOMPARE(manager.getCustomVars(QStringLiteral("test-udp")), vars);
-    QVERIFY(manager.getCustomVars(QStringLiteral("snmp")).isEmpty());
+    QCOMPARE(names, QStringList({"test-tcp", "test-udp"}));
+    QCOMPARE(manager.getDefaultProtocolPort("test-tcp"), 7001);
+    QCOMPARE(manager.getDefaultProtocolPort("test-udp"), 7002);
+    QCOMPARE(manager.getDefaultProtocolPort("snmp"), 0);
+    const QMap<QString, QString> vars {{"password", QString()}, {"request_limit", "16"}};
+    QCOMPARE(manager.getCustomVars("test-udp"), vars);
+    QVERIFY(manager.getCustomVars("snmp").isEmpty());
 
-    IProtocol* udp = manager.prototypes.value(QStringLiteral("test-udp"));
+    IProtocol* udp = manager.prototypes.value("test-udp");
     QVERIFY(udp);
     QCOMPARE(udp->getSocketType(), 1);
     QCOMPARE(udp->absolutePath, QDir(protocolsDir("good")).absolutePath());
@@ -67,11 +73,8 @@ void TstProtocolManager::loadsEveryProtocolOfTheDirectory()
 
 void TstProtocolManager::garbageBesideAProtocolIsLoggedAndSkipped()
 {
-    KernelFixture fixture;
-    ProtocolManager manager;
-    manager.loadPlugins(protocolsDir("mixed"));
-
-    QCOMPARE(manager.protocolNames, QStringList {QStringLiteral("test-tcp")});
+    ManagerFixture fixture("mixed");
+    QCOMPARE(fixture.manager.protocolNames, QStringList {"test-tcp"});
     // A file with a library's name but no ELF inside, and a library without
     // plug-in metadata: neither resolves. The text file is not even tried.
     const QStringList warnings = fixture.log.warnings();
@@ -79,12 +82,11 @@ void TstProtocolManager::garbageBesideAProtocolIsLoggedAndSkipped()
     for (const QString& warning : warnings)
         QVERIFY2(warning.startsWith(QLatin1String("Can't resolve instance: ")),
                  qPrintable(warning));
-    QVERIFY(warnings.filter(QStringLiteral("libgarbage.so")).size() == 1);
-    QVERIFY(warnings.filter(QStringLiteral("not_a_plugin")).size() == 1);
+    QCOMPARE(warnings.filter("libgarbage.so").size(), 1);
+    QCOMPARE(warnings.filter("not_a_plugin").size(), 1);
 
     const QString notAProtocol =
-        QDir(protocolsDir("mixed"))
-            .absoluteFilePath(QStringLiteral("libtavo_test_not_a_protocol.so"));
+        QDir(protocolsDir("mixed")).absoluteFilePath("libtavo_test_not_a_protocol.so");
     QCOMPARE(fixture.log.errors(),
              QStringList {QStringLiteral("The plug-in '%1' is not a protocol: its object can't be "
                                          "cast to IProtocol")
@@ -92,54 +94,50 @@ void TstProtocolManager::garbageBesideAProtocolIsLoggedAndSkipped()
     QCOMPARE(fixture.log.messages().last(), QStringLiteral("Loaded 1 protocols"));
 
     // What did load works.
-    std::unique_ptr<Protocol> protocol(manager.createProtocol(QStringLiteral("test-tcp")));
-    QVERIFY(protocol);
+    QVERIFY(std::unique_ptr<Protocol>(fixture.manager.createProtocol("test-tcp")));
 }
 
 void TstProtocolManager::missingDirectoryLoadsNothing()
 {
     KernelFixture fixture;
     ProtocolManager manager;
-    QCOMPARE(manager.loadPlugins(fixture.dir.path() + QStringLiteral("/none")), 0);
+    QCOMPARE(manager.loadPlugins(fixture.dir.filePath("none")), 0);
     QVERIFY(manager.protocolNames.isEmpty());
     QCOMPARE(fixture.log.messages().last(), QStringLiteral("Loaded 0 protocols"));
 }
 
 void TstProtocolManager::secondProtocolOfTheSameNameTakesItsPlace()
 {
-    KernelFixture fixture;
-    ProtocolManager manager;
-    manager.loadPlugins(protocolsDir("good"));
+    ManagerFixture fixture;
+    ProtocolManager& manager = fixture.manager;
     manager.loadPlugins(protocolsDir("dup"));
     // The name is listed twice, and the maps keep the later plug-in.
-    QCOMPARE(manager.protocolNames.count(QStringLiteral("test-tcp")), 2);
-    QCOMPARE(manager.getDefaultProtocolPort(QStringLiteral("test-tcp")), 7003);
-    QCOMPARE(manager.prototypes.value(QStringLiteral("test-tcp"))->absolutePath,
+    QCOMPARE(manager.protocolNames.count("test-tcp"), 2);
+    QCOMPARE(manager.getDefaultProtocolPort("test-tcp"), 7003);
+    QCOMPARE(manager.prototypes.value("test-tcp")->absolutePath,
              QDir(protocolsDir("dup")).absolutePath());
 }
 
 void TstProtocolManager::createProtocolGivesEachConnectionItsOwnInstance()
 {
-    KernelFixture fixture;
-    ProtocolManager manager;
-    manager.loadPlugins(protocolsDir("good"));
-    IProtocol* prototype = manager.prototypes.value(QStringLiteral("test-tcp"));
-    control(prototype)->settings().maxReadsPerRequest = 3;
+    ManagerFixture fixture;
+    ProtocolManager& manager = fixture.manager;
+    IProtocol* prototype = manager.prototypes.value("test-tcp");
+    control(prototype)->settings().recording = false;
 
-    Protocol* first = manager.createProtocol(QStringLiteral("test-tcp"));
-    Protocol* second = manager.createProtocol(QStringLiteral("test-tcp"));
+    Protocol* first = manager.createProtocol("test-tcp");
+    Protocol* second = manager.createProtocol("test-tcp");
     QVERIFY(first && second);
     QCOMPARE(first->parent(), &manager);
     QVERIFY(first->plugin() != prototype);
     QVERIFY(first->plugin() != second->plugin());
     QCOMPARE(first->plugin()->asQObject()->parent(), first);
     QCOMPARE(first->plugin()->pdu, first->pdu());
-    QCOMPARE(control(first->plugin())->settings().maxReadsPerRequest, 3);
+    QVERIFY(!control(first->plugin())->settings().recording);
     QCOMPARE(first->getSocketType(), 0);
 
-    first->assignCustomVars({{QStringLiteral("password"), QStringLiteral("secret")}});
-    QCOMPARE(control(first->plugin())->assignedVars().value(QStringLiteral("password")),
-             QStringLiteral("secret"));
+    first->assignCustomVars({{"password", "secret"}});
+    QCOMPARE(control(first->plugin())->assignedVars().value("password"), QStringLiteral("secret"));
     QVERIFY(control(second->plugin())->assignedVars().isEmpty());
 
     // The instance goes with its protocol.
@@ -151,14 +149,11 @@ void TstProtocolManager::createProtocolGivesEachConnectionItsOwnInstance()
 
 void TstProtocolManager::unknownOrDecliningProtocolGivesNothing()
 {
-    KernelFixture fixture;
-    ProtocolManager manager;
-    manager.loadPlugins(protocolsDir("good"));
-    QVERIFY(!manager.createProtocol(QStringLiteral("snmp")));
-
-    control(manager.prototypes.value(QStringLiteral("test-udp")))->settings().declineInstances =
-        true;
-    QVERIFY(!manager.createProtocol(QStringLiteral("test-udp")));
+    ManagerFixture fixture;
+    ProtocolManager& manager = fixture.manager;
+    QVERIFY(!manager.createProtocol("snmp"));
+    control(manager.prototypes.value("test-udp"))->settings().declineInstances = true;
+    QVERIFY(!manager.createProtocol("test-udp"));
     QVERIFY(manager.findChildren<Protocol*>().isEmpty());
 }
 

@@ -47,6 +47,23 @@ public:
     QSet<QString> rejected;
 };
 
+QString nameOf(const Param* param)
+{
+    return param->DbEntity::name;
+}
+QString nameOf(const WriteItem* item)
+{
+    return nameOf(item->targetParameter);
+}
+/// The names of the parameters in @p list, in order; none for no list.
+template<typename List> QStringList names(const List* list)
+{
+    QStringList names;
+    for (int i = 0; list && i < list->size(); ++i)
+        names << nameOf(list->at(i));
+    return names;
+}
+
 struct WorkUpFixture : DevicesFixture
 {
     WorkUpFixture()
@@ -65,32 +82,11 @@ struct WorkUpFixture : DevicesFixture
 
     QStringList readsOf(Device* device) const
     {
-        QStringList names;
-        if (LsParams* list = protocol.unit.readQueryMap.value(device)) {
-            for (Param* param : qAsConst(*list))
-                names << param->DbEntity::name;
-        }
-        return names;
+        return names(protocol.unit.readQueryMap.value(device));
     }
-
     QStringList writesOf(Device* device) const
     {
-        QStringList names;
-        if (LsParamsToWrite* list = protocol.unit.writeQueryMap.value(device)) {
-            for (WriteItem* item : qAsConst(*list))
-                names << item->targetParameter->DbEntity::name;
-        }
-        return names;
-    }
-
-    static QStringList queuedWrites(Device* device)
-    {
-        QStringList names;
-        if (device->writeList) {
-            for (WriteItem* item : qAsConst(*device->writeList))
-                names << item->targetParameter->DbEntity::name;
-        }
-        return names;
+        return names(protocol.unit.writeQueryMap.value(device));
     }
 
     Protocol protocol;
@@ -135,8 +131,7 @@ void TstProtocolWorkUp::readsTakeWhatThePlugInAcceptsAndKeepTheRest()
     QCOMPARE(fx.db->readDeviceList.current().at(0), fx.e1);
     QVERIFY(fx.e1->inReadDeviceList);
     QVERIFY(!fx.e2->inReadDeviceList);
-    QCOMPARE(fx.e1->readList.current().size(), 1);
-    QCOMPARE(fx.e1->readList.current().at(0)->DbEntity::name, QStringLiteral("gain"));
+    QCOMPARE(names(&fx.e1->readList.current()), QStringList {"gain"});
 
     // Once the plug-in takes it, the device leaves the list; the map gathers
     // each parameter once.
@@ -198,21 +193,21 @@ void TstProtocolWorkUp::heldSchedulerReadsOnlyTheHeldParameterThenBlocks()
     // The held read is out: nothing else goes until its answer releases the
     // scheduler.
     QCOMPARE(fx.db->getSchedulerMode(), 2);
-    QCOMPARE(fx.e1->readList.current().size(), 1);
-    QCOMPARE(fx.e2->readList.current().size(), 1);
+    QCOMPARE(names(&fx.e1->readList.current()), QStringList {"gain"});
+    QCOMPARE(names(&fx.e2->readList.current()), QStringList {"level"});
 }
 
 void TstProtocolWorkUp::blockedSchedulerStillReadsButNeverWrites()
 {
     WorkUpFixture fx;
     fx.queueRead(fx.e1, "level");
-    QVERIFY(fx.db->writeQuery(fx.e1->name, QStringLiteral("level"), 5ul, true));
-    fx.db->setSchedulerEnabled(false, QStringLiteral("test"));
+    QVERIFY(fx.db->writeQuery(fx.e1->name, "level", 5ul, true));
+    fx.db->setSchedulerEnabled(false, "test");
 
     fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
     fx.protocol.workUpReadQueries(fx.db->readDeviceList);
     QVERIFY(fx.protocol.unit.writeQueryMap.isEmpty());
-    QCOMPARE(fx.queuedWrites(fx.e1), QStringList {"level"});
+    QCOMPARE(names(fx.e1->writeList), QStringList {"level"});
     QCOMPARE(fx.readsOf(fx.e1), QStringList {"level"});
 }
 
@@ -255,7 +250,7 @@ void TstProtocolWorkUp::writesTakeALeadingRunOfOneValueClass()
 
     fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
     QCOMPARE(fx.writesOf(fx.e1), taken);
-    QCOMPARE(fx.queuedWrites(fx.e1), left);
+    QCOMPARE(names(fx.e1->writeList), left);
     QCOMPARE(fx.db->writeDeviceList.current().size(), left.isEmpty() ? 0 : 1);
     fx.protocol.unit.clearWriteQueryMap();
 }
@@ -263,21 +258,20 @@ void TstProtocolWorkUp::writesTakeALeadingRunOfOneValueClass()
 void TstProtocolWorkUp::writeValueClassHoldsAcrossDevices()
 {
     WorkUpFixture fx;
-    QVERIFY(fx.db->writeQuery(fx.e1->name, QStringLiteral("label"), QStringLiteral("x"), true));
-    QVERIFY(fx.db->writeQuery(fx.e2->name, QStringLiteral("level"), 1ul, true));
-    QVERIFY(fx.db->writeQuery(fx.e2->name, QStringLiteral("label"), QStringLiteral("y"), true));
-    fx.fake->notReady = {};
+    QVERIFY(fx.db->writeQuery(fx.e1->name, "label", QStringLiteral("x"), true));
+    QVERIFY(fx.db->writeQuery(fx.e2->name, "level", 1ul, true));
+    QVERIFY(fx.db->writeQuery(fx.e2->name, "label", QStringLiteral("y"), true));
 
     fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
     QCOMPARE(fx.writesOf(fx.e1), QStringList {"label"});
     QCOMPARE(fx.writesOf(fx.e2), QStringList());
-    QCOMPARE(fx.queuedWrites(fx.e2), QStringList({"level", "label"}));
+    QCOMPARE(names(fx.e2->writeList), QStringList({"level", "label"}));
 
     // The next request starts undecided again.
     fx.protocol.unit.clearWriteQueryMap();
     fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
     QCOMPARE(fx.writesOf(fx.e2), QStringList {"level"});
-    QCOMPARE(fx.queuedWrites(fx.e2), QStringList {"label"});
+    QCOMPARE(names(fx.e2->writeList), QStringList {"label"});
     fx.protocol.unit.clearWriteQueryMap();
 }
 
@@ -287,28 +281,27 @@ void TstProtocolWorkUp::serviceWritesGoToTheMessageParserNotThePlugIn()
     Device* service = fx.db->devices.value(0);
     QVERIFY(service && service->service);
     QSignalSpy appended(fx.db.get(), &DeviceDb::signalDeviceAppended);
-    QVERIFY(fx.db->writeQuery(service->name, QStringLiteral("root"), QByteArray("E1+09"), QString(),
-                              true));
+    QVERIFY(fx.db->writeQuery(service->name, "root", QByteArray("E1+09"), QString(), true));
 
     fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
     QVERIFY(fx.protocol.unit.writeQueryMap.isEmpty());
     QVERIFY(!service->writeList);
     QCOMPARE(appended.count(), 1);
-    QVERIFY(fx.db->findDevice(QStringLiteral("E1_0009")));
+    QVERIFY(fx.db->findDevice("E1_0009"));
 }
 
 void TstProtocolWorkUp::withoutAPlugInNothingMoves()
 {
     WorkUpFixture fx;
     fx.queueRead(fx.e1, "level");
-    QVERIFY(fx.db->writeQuery(fx.e1->name, QStringLiteral("level"), 5ul, true));
+    QVERIFY(fx.db->writeQuery(fx.e1->name, "level", 5ul, true));
     fx.protocol.setPlugin(nullptr);
     fx.protocol.workUpReadQueries(fx.db->readDeviceList);
     fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
     QVERIFY(fx.protocol.unit.readQueryMap.isEmpty());
     QVERIFY(fx.protocol.unit.writeQueryMap.isEmpty());
     QCOMPARE(fx.e1->readList.current().size(), 1);
-    QCOMPARE(fx.queuedWrites(fx.e1), QStringList {"level"});
+    QCOMPARE(names(fx.e1->writeList), QStringList {"level"});
 
     QVector<SelectedDeviceItem*> none;
     QVERIFY(!fx.protocol.selectDeviceQuery(none));

@@ -6,6 +6,7 @@
 #include "kernel_fixture.h"
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <memory>
 
@@ -64,6 +65,26 @@ public:
     static Param* param(Device* device, const char* name)
     {
         return device->parametersByName.value(QLatin1String(name));
+    }
+
+    /// Device list, name map and code table describe the same devices: every
+    /// code in the table leads to a live device, and to the one that carries it.
+    void verifyConsistent() const
+    {
+        QCOMPARE(db->devices.size(), db->devicesByName.size());
+        for (int i = 0; i < db->devices.size(); ++i) {
+            Device* device = db->devices.at(i);
+            QCOMPARE(device->deviceIndex, i);
+            QCOMPARE(db->devicesByName.value(device->name), device);
+        }
+        for (const auto& page : db->deviceCodeTable) {
+            for (int slot = 0; page && slot < 256; ++slot) {
+                Device* device = page[slot];
+                QVERIFY(!device || db->devices.contains(device));
+                QVERIFY(!device || device->code < 0 || db->getDeviceByCode(device->code) == device);
+            }
+        }
+        QVERIFY(db->findDevice(QStringLiteral("SERVICE_0000")));
     }
 
     std::unique_ptr<DeviceDb> db;

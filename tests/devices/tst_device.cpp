@@ -19,10 +19,9 @@ private Q_SLOTS:
     void scriptResultsBecomeTheValue_data();
     void scriptResultsBecomeTheValue();
     void argumentsReachTheScriptAsIntegersOrText();
-    void virtualParamIsEvaluatedOnceAllArgumentsReported();
-    void virtualParamWithoutTicketsIsNeverEvaluated();
+    void virtualParamIsEvaluatedOnceAllArgumentsReportedUnderATicket();
     void adapterSubscribesThroughTheDeviceSlots();
-    void readListTakesAParamOnlyAtAHigherMark();
+    void readListSwapsItsArraysAndResetsOnlyTheCurrent();
     void notifyMessagesCarryTheParamIndex();
 };
 
@@ -44,7 +43,7 @@ void TstDevice::populationNamesArrayElementsAndNumbersTheirOids()
     QStringList names;
     for (int i = 0; i < device->parameters.size(); ++i) {
         QCOMPARE(device->parameters.at(i)->indexInDevice, i);
-        QCOMPARE(device->parameters.at(i)->parent(), device);
+        QCOMPARE(device->parameters.at(i)->parentEntity(), device);
         names << device->parameters.at(i)->DbEntity::name;
     }
     QCOMPARE(names,
@@ -257,16 +256,24 @@ void TstDevice::argumentsReachTheScriptAsIntegersOrText()
     QCOMPARE(sum->readValue, 24u);
 }
 
-void TstDevice::virtualParamIsEvaluatedOnceAllArgumentsReported()
+void TstDevice::virtualParamIsEvaluatedOnceAllArgumentsReportedUnderATicket()
 {
     DevicesFixture fx;
     Device* device = fx.boundE1(1, 5);
     Param* sum = DevicesFixture::param(device, "sum");
     const int level = DevicesFixture::param(device, "level")->code;
     const int gain = DevicesFixture::param(device, "gain")->code;
-    sum->createTicket(1, 10);
     QSignalSpy spy(device, &Device::signalParamHasRead);
+    for (int i = 0; i < 2; ++i) {
+        fx.db->setParamValue(5, level, 1);
+        fx.db->setParamValue(5, gain, 1);
+    }
+    QCOMPARE(spy.size(), 4); // without a ticket, never evaluated
+    QVERIFY(!sum->readValid);
+    QCOMPARE(sum->argumentCheck.count(), 0);
 
+    sum->createTicket(1, 10);
+    spy.clear();
     fx.db->setParamValue(5, level, 2);
     fx.db->setParamValue(5, level, 3);
     QCOMPARE(spy.size(), 2);
@@ -279,21 +286,6 @@ void TstDevice::virtualParamIsEvaluatedOnceAllArgumentsReported()
 
     fx.db->setParamValue(5, gain, 5);
     QCOMPARE(spy.size(), 5); // b alone does not complete a new round
-}
-
-void TstDevice::virtualParamWithoutTicketsIsNeverEvaluated()
-{
-    DevicesFixture fx;
-    Device* device = fx.boundE1(1, 5);
-    Param* sum = DevicesFixture::param(device, "sum");
-    QSignalSpy spy(device, &Device::signalParamHasRead);
-    for (int i = 0; i < 3; ++i) {
-        fx.db->setParamValue(5, DevicesFixture::param(device, "level")->code, 1);
-        fx.db->setParamValue(5, DevicesFixture::param(device, "gain")->code, 1);
-    }
-    QCOMPARE(spy.size(), 6);
-    QVERIFY(!sum->readValid);
-    QCOMPARE(sum->argumentCheck.count(), 0);
 }
 
 void TstDevice::adapterSubscribesThroughTheDeviceSlots()
@@ -331,19 +323,13 @@ void TstDevice::adapterSubscribesThroughTheDeviceSlots()
         QCOMPARE(param->tickets.size(), 0);
 }
 
-void TstDevice::readListTakesAParamOnlyAtAHigherMark()
+void TstDevice::readListSwapsItsArraysAndResetsOnlyTheCurrent()
 {
     DevicesFixture fx;
     Device* device = fx.db->createEmptyDevice(QStringLiteral("E1"), 3, 1, -1);
     device->populateDevice();
     Param* level = DevicesFixture::param(device, "level");
     device->appendParamToReadQueryParamList(level, 1);
-    device->appendParamToReadQueryParamList(level, 1);
-    QCOMPARE(device->readList.current().size(), 1);
-    device->appendParamToReadQueryParamList(level, 3);
-    QCOMPARE(device->readList.current().size(), 2);
-    QCOMPARE(level->readQueueMark, 3);
-
     ArraysHandler<Param>::Array* current = nullptr;
     ArraysHandler<Param>::Array* other = nullptr;
     device->readList.getArrays(current, other);
@@ -353,7 +339,7 @@ void TstDevice::readListTakesAParamOnlyAtAHigherMark()
     QCOMPARE(&device->readList.other(), current);
     device->readList.append(level);
     device->readList.swapArrays();
-    device->readList.resetData(level); // only in the current array
+    device->readList.resetData(level);
     QCOMPARE(device->readList.current().at(0), nullptr);
     QCOMPARE(device->readList.other().at(0), level);
     device->readList.clear();

@@ -12,15 +12,12 @@ class TstDeviceDb : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void deviceNamesCarryBaseTagThenTag_data();
-    void deviceNamesCarryBaseTagThenTag();
     void createEmptyDeviceRefusesWithItsMessage_data();
     void createEmptyDeviceRefusesWithItsMessage();
     void addDeviceAnnouncesOnlyWhatItCreates();
     void serviceDeviceIsBoundWithItsRootParameter();
     void codeTableUsesLowByteForPageAndHighByteForSlot();
-    void paramCodesRespectTheMaximum();
-    void getParamByCodeReportsBadCodes();
+    void paramCodesRespectTheMaximumAndBadCodesAreReported();
     void valueDeliveriesUpdateAndSignalBaseThenBits();
     void stringAndStatisticDeliveries();
     void notificationsAreRelayedUnchanged();
@@ -33,45 +30,6 @@ private Q_SLOTS:
     void findersMatchClassTagsAndDeviceFields();
     void randomHostStringsLeaveTheDatabaseConsistent();
 };
-
-namespace {
-
-// Device list, name map and code table describe the same devices.
-void verifyConsistent(const DeviceDb& db)
-{
-    QCOMPARE(db.devices.size(), db.devicesByName.size());
-    for (int i = 0; i < db.devices.size(); ++i) {
-        Device* device = db.devices.at(i);
-        QCOMPARE(device->deviceIndex, i);
-        QCOMPARE(db.devicesByName.value(device->name), device);
-    }
-    for (const auto& page : db.deviceCodeTable) {
-        for (int slot = 0; page && slot < 256; ++slot)
-            QVERIFY(!page[slot] || db.devices.contains(page[slot]));
-    }
-}
-
-} // namespace
-
-void TstDeviceDb::deviceNamesCarryBaseTagThenTag_data()
-{
-    QTest::addColumn<int>("tag");
-    QTest::addColumn<int>("baseTag");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("small") << 3 << 1 << "E1_0103";
-    QTest::newRow("hex-upper") << 0x1A << 0x2F << "E1_2F1A";
-    QTest::newRow("zero") << 0 << 0 << "E1_0000";
-}
-
-void TstDeviceDb::deviceNamesCarryBaseTagThenTag()
-{
-    QFETCH(int, tag);
-    QFETCH(int, baseTag);
-    QFETCH(QString, name);
-    QString made;
-    QVERIFY(DeviceDb::makeUpDeviceName(made, QStringLiteral("E1"), tag, baseTag));
-    QCOMPARE(made, name);
-}
 
 void TstDeviceDb::createEmptyDeviceRefusesWithItsMessage_data()
 {
@@ -162,7 +120,7 @@ void TstDeviceDb::codeTableUsesLowByteForPageAndHighByteForSlot()
     QCOMPARE(fx.db->setDeviceCode(QStringLiteral("E1_0009"), 4), nullptr);
 }
 
-void TstDeviceDb::paramCodesRespectTheMaximum()
+void TstDeviceDb::paramCodesRespectTheMaximumAndBadCodesAreReported()
 {
     DevicesFixture fx;
     Device* device = fx.db->createEmptyDevice(QStringLiteral("E1"), 1, 0, 7);
@@ -193,19 +151,12 @@ void TstDeviceDb::paramCodesRespectTheMaximum()
         QCOMPARE(port->arrayBaseCode, 20);
         QCOMPARE(fx.db->getParamByCode(7, 20 + i).param, port);
     }
-}
 
-void TstDeviceDb::getParamByCodeReportsBadCodes()
-{
-    DevicesFixture fx;
-    fx.boundE1(1, 4);
     fx.log.clear();
-    const DevPrm above = fx.db->getParamByCode(4, 500);
-    const DevPrm negative = fx.db->getParamByCode(4, -1);
-    QVERIFY(!above.device && !above.param && !negative.param);
-    Device* device = fx.db->getDeviceByCode(4);
+    const DevPrm above = fx.db->getParamByCode(7, PARAM_MAX_COUNT);
+    QVERIFY(!above.device && !above.param && !fx.db->getParamByCode(7, -1).param);
     device->parametersByCode[3] = nullptr;
-    QCOMPARE(fx.db->getParamByCode(4, 3).param, nullptr);
+    QCOMPARE(fx.db->getParamByCode(7, 3).param, nullptr);
     const QString limit = QStringLiteral("[getParam()] param code must be less than 40960 (need "
                                          "change PARAM_MAX_COUNT constant in paramlist)");
     QCOMPARE(fx.log.errors(),
@@ -367,7 +318,7 @@ void TstDeviceDb::removingADeviceRenumbersAndDeletesItLater()
     QCOMPARE(fx.db->readDeviceList.current().at(0), nullptr);
     QCOMPARE(fx.db->writeDeviceList.current().at(0), nullptr);
     QCOMPARE(fx.db->lastReadParameter, nullptr);
-    verifyConsistent(*fx.db);
+    fx.verifyConsistent();
 
     QVERIFY(!middle.isNull()); // deletion waits for the event loop
     QTRY_VERIFY(middle.isNull());
@@ -425,7 +376,7 @@ void TstDeviceDb::clearDevicesKeepsTheServiceDevice()
     fx.db->resetAllDevices(); // its code is then -1, no longer 0
     fx.db->clearDevices();
     QCOMPARE(fx.db->devices.size(), 1);
-    verifyConsistent(*fx.db);
+    fx.verifyConsistent();
 }
 
 void TstDeviceDb::selectionFromHostDbCreatesWhatIsMissing()
@@ -518,8 +469,7 @@ void TstDeviceDb::randomHostStringsLeaveTheDatabaseConsistent()
         fx.db->setParamValue(int(random.bounded(0x300)), int(random.bounded(64)) - 4,
                              random.generate());
     }
-    verifyConsistent(*fx.db);
-    QVERIFY(fx.db->findDevice(QStringLiteral("SERVICE_0000")));
+    fx.verifyConsistent();
 }
 
 QTEST_GUILESS_MAIN(TstDeviceDb)

@@ -1,10 +1,10 @@
 // tavo-console against tavo-nesim, each in its own process, over TCP and UDP
 // on the loopback: what an operator sees on the client's stdout.
 
+#include "child_program.h"
+
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,59 +15,7 @@
 
 namespace {
 
-/// A process whose stdout is gathered line by line as it comes.
-class Program
-{
-public:
-    Program(const QString& binary, const QStringList& arguments, const QString& configDir)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
-        // The history goes to the per-user data folder: a test's own.
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), configDir + QStringLiteral("/data"));
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        QObject::connect(&process, &QProcess::readyReadStandardOutput,
-                         [this] { out += QString::fromUtf8(process.readAllStandardOutput()); });
-        QObject::connect(&process, &QProcess::readyReadStandardError,
-                         [this] { err += QString::fromUtf8(process.readAllStandardError()); });
-        process.start(binary, arguments);
-    }
-    ~Program()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    bool has(const QString& pattern) const
-    {
-        return out.contains(QRegularExpression(pattern, QRegularExpression::MultilineOption));
-    }
-    int count(const QString& pattern) const
-    {
-        auto it = QRegularExpression(pattern, QRegularExpression::MultilineOption).globalMatch(out);
-        int n = 0;
-        while (it.hasNext()) {
-            it.next();
-            ++n;
-        }
-        return n;
-    }
-
-    QProcess process;
-    QString out;
-    QString err;
-};
-
-struct Ports
-{
-    quint16 tcp = 0;
-    quint16 udp = 0;
-};
+using Program = std::unique_ptr<ChildProgram>;
 
 /// A port that was free a moment ago, for a simulator that must come back
 /// on the same one.
@@ -76,6 +24,14 @@ quint16 freePort()
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
+}
+
+std::unique_ptr<Simulator> startSimulator(quint16 tcpPort = 0)
+{
+    auto simulator =
+        std::make_unique<Simulator>(QStringLiteral(TAVO_NESIM_BIN), QStringLiteral(TAVO_DEMO_DIR),
+                                    QStringLiteral(TAVO_E2E_DIR "/scenario.txt"), tcpPort);
+    return simulator->isUp() ? std::move(simulator) : nullptr;
 }
 
 } // namespace
@@ -98,9 +54,12 @@ private Q_SLOTS:
     void hostGraphChangesAreSavedOrTheOperatorIsTold();
 
 private:
-    std::unique_ptr<Program> startSimulator(Ports& ports, quint16 tcpPort = 0);
-    std::unique_ptr<Program> startClient(const QString& type, quint16 port,
-                                         const QStringList& extra);
+    /// tavo-console with the demo resources, its per-user folders below
+    /// @p config (the test's own when empty).
+    Program console(const QStringList& arguments, QString config = QString()) const;
+    /// tavo-console on one host, reading every second.
+    Program client(quint16 port, const QStringList& extra,
+                   const QString& type = QStringLiteral("tavo-ne")) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -114,38 +73,28 @@ void TstEndToEnd::init()
                 settings + QStringLiteral("/tavo_action_list.xml.ini"));
 }
 
-std::unique_ptr<Program> TstEndToEnd::startSimulator(Ports& ports, quint16 tcpPort)
+Program TstEndToEnd::console(const QStringList& arguments, QString config) const
 {
-    const QString portFile = m_dir->filePath(QStringLiteral("ports"));
-    QFile::remove(portFile);
-    auto simulator = std::make_unique<Program>(
-        QStringLiteral(TAVO_NESIM_BIN),
-        QStringList {QStringLiteral("--classes=" TAVO_DEMO_DIR "/xml_classes"),
-                     QStringLiteral("--scenario=" TAVO_E2E_DIR "/scenario.txt"),
-                     QStringLiteral("--port=%1").arg(tcpPort), QStringLiteral("--udp-port=0"),
-                     QStringLiteral("--port-file=%1").arg(portFile)},
-        m_dir->filePath(QStringLiteral("config")));
-    if (!QTest::qWaitFor([&] { return QFileInfo(portFile).size() > 0; }, 10000))
-        return nullptr;
-    QFile file(portFile);
-    file.open(QIODevice::ReadOnly);
-    const QList<QByteArray> words = file.readAll().trimmed().split(' ');
-    ports.tcp = quint16(words.value(0).toUInt());
-    ports.udp = quint16(words.value(1).toUInt());
-    return simulator;
-}
-
-std::unique_ptr<Program> TstEndToEnd::startClient(const QString& type, quint16 port,
-                                                  const QStringList& extra)
-{
-    return std::make_unique<Program>(
+    if (config.isEmpty())
+        config = m_dir->filePath(QStringLiteral("config"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+    // The history goes to the per-user data folder: a test's own.
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), config + QStringLiteral("/data"));
+    return std::make_unique<ChildProgram>(
         QStringLiteral(TAVO_CONSOLE_BIN),
         QStringList {QStringLiteral("--resdir=" TAVO_DEMO_DIR),
-                     QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR), QStringLiteral("-s"),
-                     QStringLiteral("127.0.0.1"), QStringLiteral("-pt"), QString::number(port),
-                     QStringLiteral("-type"), type, QStringLiteral("--period=1")} +
-            extra,
-        m_dir->filePath(QStringLiteral("config")));
+                     QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR)} +
+            arguments,
+        environment);
+}
+
+Program TstEndToEnd::client(quint16 port, const QStringList& extra, const QString& type) const
+{
+    return console(QStringList {QStringLiteral("-s"), QStringLiteral("127.0.0.1"),
+                                QStringLiteral("-pt"), QString::number(port),
+                                QStringLiteral("-type"), type, QStringLiteral("--period=1")} +
+                   extra);
 }
 
 void TstEndToEnd::operatorSeesTheWholeRoad_data()
@@ -158,14 +107,14 @@ void TstEndToEnd::operatorSeesTheWholeRoad_data()
 void TstEndToEnd::operatorSeesTheWholeRoad()
 {
     QFETCH(QString, type);
-    Ports ports;
-    auto simulator = startSimulator(ports);
+    auto simulator = startSimulator();
     QVERIFY(simulator);
-    auto client =
-        startClient(type, type.endsWith(QLatin1String("udp")) ? ports.udp : ports.tcp,
-                    {QStringLiteral("--duration=30"), QStringLiteral("--set=E1_0001.label=written"),
-                     QStringLiteral("--set=E1_0001.loopback=remote")});
-    const auto& c = *client;
+    const Program client = this->client(
+        type.endsWith(QLatin1String("udp")) ? simulator->udp : simulator->tcp,
+        {QStringLiteral("--duration=30"), QStringLiteral("--set=E1_0001.label=written"),
+         QStringLiteral("--set=E1_0001.loopback=remote")},
+        type);
+    const ChildProgram& c = *client;
 
     // Discovery.
     QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")), 10000);
@@ -191,73 +140,60 @@ void TstEndToEnd::operatorSeesTheWholeRoad()
 
 void TstEndToEnd::restartedSimulatorIsConnectedAgain()
 {
-    Ports ports;
     const quint16 port = freePort();
-    auto simulator = startSimulator(ports, port);
+    auto simulator = startSimulator(port);
     QVERIFY(simulator);
-    auto client = startClient(QStringLiteral("tavo-ne"), port,
-                              {QStringLiteral("--duration=40"), QStringLiteral("--reconnect")});
-    QTRY_VERIFY_WITH_TIMEOUT(client->has(QStringLiteral("DEVICE \\S+ E1_0001 appeared")), 10000);
+    const Program c =
+        client(port, {QStringLiteral("--duration=40"), QStringLiteral("--reconnect")});
+    QTRY_VERIFY_WITH_TIMEOUT(c->has(QStringLiteral("DEVICE \\S+ E1_0001 appeared")), 10000);
 
-    simulator.reset(); // killed
-    QTRY_VERIFY_WITH_TIMEOUT(client->has(QStringLiteral("DISCONNECTED 127\\.0\\.0\\.1")), 10000);
-    QVERIFY(client->err.contains(QLatin1String("Disonnect from server")));
+    simulator.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(c->has(QStringLiteral("DISCONNECTED 127\\.0\\.0\\.1")), 10000);
+    QVERIFY(c->err.contains(QLatin1String("Disonnect from server")));
 
-    simulator = startSimulator(ports, port);
+    simulator = startSimulator(port);
     QVERIFY(simulator);
-    QTRY_VERIFY_WITH_TIMEOUT(client->count(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")) >= 2,
-                             15000);
-    const int before = client->count(QStringLiteral("VALUE \\S+ E1_0001 crc_errors = "));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        client->count(QStringLiteral("VALUE \\S+ E1_0001 crc_errors = ")) > before, 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(c->count(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")) >= 2, 15000);
+    const int before = c->count(QStringLiteral("VALUE \\S+ E1_0001 crc_errors = "));
+    QTRY_VERIFY_WITH_TIMEOUT(c->count(QStringLiteral("VALUE \\S+ E1_0001 crc_errors = ")) > before,
+                             8000);
 }
 
 void TstEndToEnd::unreachableHostEndsTheClientWithAnError()
 {
-    const quint16 port = freePort(); // nobody listens there any more
-    auto client =
-        startClient(QStringLiteral("tavo-ne"), port, {QStringLiteral("--connect-timeout=2")});
-    QVERIFY(client->process.waitForFinished(15000));
-    QCOMPARE(client->process.exitCode(), 3);
-    QVERIFY(client->has(QStringLiteral("FAILED no host could be connected")));
-    QVERIFY(client->err.contains(QLatin1String("Connection refused")) ||
-            client->err.contains(QLatin1String("refused")));
+    const Program c = client(freePort(), {QStringLiteral("--connect-timeout=2")});
+    QVERIFY(c->finish(15000));
+    QCOMPARE(c->exitCode(), 3);
+    QVERIFY(c->has(QStringLiteral("FAILED no host could be connected")));
+    QVERIFY(c->err.contains(QLatin1String("refused")));
 }
 
 void TstEndToEnd::templateAndProfileRunOnEveryHostOfTheGraph()
 {
     // Two network elements, each a host of the user's graph. E1_0002 of the
     // scenario blinks: it is destroyed before it can come back.
-    Ports first, second;
-    auto one = startSimulator(first);
-    QVERIFY(one);
-    auto two = startSimulator(second);
-    QVERIFY(two);
+    auto one = startSimulator();
+    auto two = startSimulator();
+    QVERIFY(one && two);
     QFile graph(m_dir->filePath(QStringLiteral("config/tavo-client/host_graph.xml.ini")));
     QVERIFY(graph.open(QIODevice::WriteOnly));
-    auto host = [](int key, const char* alias, quint16 port) {
-        return QStringLiteral("<host key=\"%1\"><link parent_key=\"0\" alias=\"%2\"/>"
-                              "<url autoconnect=\"1\">127.0.0.1</url><port>%3</port>"
+    auto host = [](int key, quint16 port) {
+        return QStringLiteral("<host key=\"%1\"><link parent_key=\"0\" alias=\"ne%1\"/>"
+                              "<url autoconnect=\"1\">127.0.0.1</url><port>%2</port>"
                               "<type>tavo-ne</type><protocol>tavo</protocol></host>\n")
             .arg(key)
-            .arg(QLatin1String(alias))
             .arg(port)
             .toUtf8();
     };
-    graph.write("<?xml version=\"1.0\"?>\n<hostgraph>\n" + host(1, "ne1", first.tcp) +
-                host(2, "ne2", second.tcp) + "</hostgraph>\n");
+    graph.write("<?xml version=\"1.0\"?>\n<hostgraph>\n" + host(1, one->tcp) + host(2, two->tcp) +
+                "</hostgraph>\n");
     graph.close();
 
-    auto client = std::make_unique<Program>(
-        QStringLiteral(TAVO_CONSOLE_BIN),
-        QStringList {QStringLiteral("--resdir=" TAVO_DEMO_DIR),
-                     QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR), QStringLiteral("--period=1"),
-                     QStringLiteral("--duration=20"),
-                     QStringLiteral("--template=" TAVO_E2E_DIR "/template.xml"),
-                     QStringLiteral("--device=E1_0001"),
-                     QStringLiteral("--profile=" TAVO_E2E_DIR "/profile.xml")},
-        m_dir->filePath(QStringLiteral("config")));
-    const auto& c = *client;
+    const Program client = console({QStringLiteral("--period=1"), QStringLiteral("--duration=20"),
+                                    QStringLiteral("--template=" TAVO_E2E_DIR "/template.xml"),
+                                    QStringLiteral("--device=E1_0001"),
+                                    QStringLiteral("--profile=" TAVO_E2E_DIR "/profile.xml")});
+    const ChildProgram& c = *client;
     QTRY_VERIFY_WITH_TIMEOUT(c.has(QStringLiteral("PROFILE finished")), 15000);
     for (const char* name : {"ne1", "ne2"}) {
         const QString h = QLatin1String(name);
@@ -276,28 +212,24 @@ void TstEndToEnd::templateAndProfileRunOnEveryHostOfTheGraph()
 
 void TstEndToEnd::boardReportsAndUserRightsAreHonoured()
 {
-    Ports ports;
-    auto simulator = startSimulator(ports);
+    auto simulator = startSimulator();
     QVERIFY(simulator);
-    // A viewer may watch but not write.
-    auto refused =
-        startClient(QStringLiteral("tavo-ne"), ports.tcp,
-                    {QStringLiteral("--user=viewer"), QStringLiteral("--set=E1_0001.label=x")});
-    QVERIFY(refused->process.waitForFinished(10000));
-    QCOMPARE(refused->process.exitCode(), 4);
+    // A viewer may watch but not write; an unknown user may not even watch.
+    const Program refused = client(
+        simulator->tcp, {QStringLiteral("--user=viewer"), QStringLiteral("--set=E1_0001.label=x")});
+    const Program unknown = client(simulator->tcp, {QStringLiteral("--user=nobody")});
+    for (ChildProgram* p : {refused.get(), unknown.get()}) {
+        QVERIFY(p->finish(10000));
+        QCOMPARE(p->exitCode(), 4);
+    }
     QVERIFY(refused->err.contains(QLatin1String("needs the capability 'write'")));
-
-    auto unknown =
-        startClient(QStringLiteral("tavo-ne"), ports.tcp, {QStringLiteral("--user=nobody")});
-    QVERIFY(unknown->process.waitForFinished(10000));
-    QCOMPARE(unknown->process.exitCode(), 4);
 
     // The demo's board expects E1_0001, E1_0002 and PSU_0001 on 127.0.0.1;
     // the test scenario has them all, so each is reported present 2 s after
     // the connection.
-    auto watcher = startClient(QStringLiteral("tavo-ne"), ports.tcp,
-                               {QStringLiteral("--user=viewer"), QStringLiteral("--board"),
-                                QStringLiteral("--duration=10")});
+    const Program watcher = client(simulator->tcp,
+                                   {QStringLiteral("--user=viewer"), QStringLiteral("--board"),
+                                    QStringLiteral("--duration=10")});
     QTRY_VERIFY_WITH_TIMEOUT(watcher->has(QStringLiteral("BOARD 127\\.0\\.0\\.1 PSU_0001 present")),
                              8000);
     QVERIFY(watcher->has(QStringLiteral("BOARD 127\\.0\\.0\\.1 E1_0001 present")));
@@ -308,46 +240,40 @@ void TstEndToEnd::boardReportsAndUserRightsAreHonoured()
 
 void TstEndToEnd::historyTellsWhatHappenedAfterwards()
 {
-    Ports ports;
-    auto simulator = startSimulator(ports);
+    auto simulator = startSimulator();
     QVERIFY(simulator);
-    auto watching =
-        startClient(QStringLiteral("tavo-ne"), ports.tcp, {QStringLiteral("--duration=10")});
-    QVERIFY(watching->process.waitForFinished(30000));
+    const Program watching = client(simulator->tcp, {QStringLiteral("--duration=10")});
+    QVERIFY(watching->finish(30000));
     QVERIFY(watching->has(QStringLiteral("STATE \\S+ E1_0002 los CRIT")));
 
     // Later, with the same per-user folders: what happened, oldest first.
-    Program history(QStringLiteral(TAVO_CONSOLE_BIN),
-                    {QStringLiteral("--resdir=" TAVO_DEMO_DIR), QStringLiteral("--history")},
-                    m_dir->filePath(QStringLiteral("config")));
-    QVERIFY(history.process.waitForFinished(20000));
-    QCOMPARE(history.process.exitCode(), 0);
-    QVERIFY2(history.has(QStringLiteral("^\\S+ #\\d+ 127\\.0\\.0\\.1 CONNECTED$")),
-             qPrintable(history.out));
-    QVERIFY(history.has(QStringLiteral(" STATE E1_0002\\.los CRIT \\(was NORM\\)$")));
-    QVERIFY(history.has(QStringLiteral(" REACTION E1_0002\\.los sms: \\+100: los$")));
-    QVERIFY(history.out.indexOf(QLatin1String(" CONNECTED")) <
-            history.out.indexOf(QLatin1String(" STATE ")));
+    const Program history = console({QStringLiteral("--history")});
+    QVERIFY(history->finish(20000));
+    QCOMPARE(history->exitCode(), 0);
+    const QString& out = history->out;
+    QVERIFY2(history->has(QStringLiteral("^\\S+ #\\d+ 127\\.0\\.0\\.1 CONNECTED$")),
+             qPrintable(out));
+    QVERIFY(history->has(QStringLiteral(" STATE E1_0002\\.los CRIT \\(was NORM\\)$")));
+    QVERIFY(history->has(QStringLiteral(" REACTION E1_0002\\.los sms: \\+100: los$")));
+    QVERIFY(out.indexOf(QLatin1String(" CONNECTED")) < out.indexOf(QLatin1String(" STATE ")));
 }
 
 void TstEndToEnd::silentHostIsShownAndSoIsItsReturn()
 {
-    Ports ports;
-    auto simulator = startSimulator(ports);
+    auto simulator = startSimulator();
     QVERIFY(simulator);
-    auto client =
-        startClient(QStringLiteral("tavo-ne"), ports.tcp, {QStringLiteral("--duration=40")});
-    QTRY_VERIFY_WITH_TIMEOUT(client->has(QStringLiteral("VALUE \\S+ E1_0001 ")), 10000);
+    const Program c = client(simulator->tcp, {QStringLiteral("--duration=40")});
+    QTRY_VERIFY_WITH_TIMEOUT(c->has(QStringLiteral("VALUE \\S+ E1_0001 ")), 10000);
 
     // A hung agent: the connection stays, nothing answers.
     const auto pid = simulator->process.processId();
     ::kill(pid, SIGSTOP);
     QTRY_VERIFY_WITH_TIMEOUT(
-        client->has(QStringLiteral("SILENT 127\\.0\\.0\\.1 answered nothing for [3-9] s$")), 10000);
+        c->has(QStringLiteral("SILENT 127\\.0\\.0\\.1 answered nothing for [3-9] s$")), 10000);
     ::kill(pid, SIGCONT);
     QTRY_VERIFY_WITH_TIMEOUT(
-        client->has(QStringLiteral("ANSWERING 127\\.0\\.0\\.1 again after [3-9] s$")), 10000);
-    QVERIFY(!client->has(QStringLiteral("DISCONNECTED")));
+        c->has(QStringLiteral("ANSWERING 127\\.0\\.0\\.1 again after [3-9] s$")), 10000);
+    QVERIFY(!c->has(QStringLiteral("DISCONNECTED")));
 }
 
 void TstEndToEnd::hostGraphChangesAreSavedOrTheOperatorIsTold_data()
@@ -360,40 +286,28 @@ void TstEndToEnd::hostGraphChangesAreSavedOrTheOperatorIsTold_data()
 void TstEndToEnd::hostGraphChangesAreSavedOrTheOperatorIsTold()
 {
     QFETCH(bool, writable);
-    Ports ports;
-    auto simulator = startSimulator(ports);
+    auto simulator = startSimulator();
     QVERIFY(simulator);
 
     // Root may write anywhere: a file where the settings folder should be
     // is what stops even root.
     const QString config = m_dir->filePath(QStringLiteral("graph-config"));
     QDir().mkpath(config);
-    if (!writable) {
-        QFile blocker(config + QStringLiteral("/tavo-client"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-    }
-    const QStringList common = {QStringLiteral("--resdir=" TAVO_DEMO_DIR),
-                                QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR),
-                                QStringLiteral("--duration=3")};
-    {
-        Program client(
-            QStringLiteral(TAVO_CONSOLE_BIN),
-            common + QStringList(QStringLiteral("--add-host=127.0.0.1:%1:tavo-ne").arg(ports.tcp)),
-            config);
-        QVERIFY(client.process.waitForFinished(20000));
-        QVERIFY(client.has(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")));
-        const bool told = client.err.contains(
-            QStringLiteral("the changes to the host graph were not saved to %1/tavo-client/")
-                .arg(config));
-        QCOMPARE(told, !writable);
-    }
     if (!writable)
-        return;
-    // The saved graph alone brings the host back.
-    Program again(QStringLiteral(TAVO_CONSOLE_BIN), common, config);
-    QVERIFY(again.process.waitForFinished(20000));
-    QVERIFY(again.has(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")));
-    QVERIFY(!again.err.contains(QLatin1String("not saved")));
+        QVERIFY(QFile(config + QStringLiteral("/tavo-client")).open(QIODevice::WriteOnly));
+    const QString addHost = QStringLiteral("--add-host=127.0.0.1:%1:tavo-ne").arg(simulator->tcp);
+    const QString notSaved =
+        QStringLiteral("the changes to the host graph were not saved to %1/tavo-client/")
+            .arg(config);
+    // The second run has only the saved graph to bring the host back.
+    for (const QStringList& extra : {QStringList {addHost}, QStringList {}}) {
+        const Program c = console(QStringList {QStringLiteral("--duration=3")} + extra, config);
+        QVERIFY(c->finish(20000));
+        QVERIFY(c->has(QStringLiteral("CONNECTED 127\\.0\\.0\\.1$")));
+        QCOMPARE(c->err.contains(writable ? QStringLiteral("not saved") : notSaved), !writable);
+        if (!writable)
+            return;
+    }
 }
 
 QTEST_GUILESS_MAIN(TstEndToEnd)

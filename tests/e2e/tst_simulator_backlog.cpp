@@ -3,9 +3,10 @@
 // into one datagram. The simulator's memory stays bounded, no request is lost
 // and it answers again once the client reads.
 
+#include "child_program.h"
+
 #include <QFile>
 #include <QNetworkDatagram>
-#include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUdpSocket>
@@ -38,7 +39,7 @@ class TstSimulatorBacklog : public QObject
 
 private Q_SLOTS:
     void init();
-    void cleanup();
+    void cleanup() { m_simulator.reset(); }
     void clientThatStopsReadingIsHeldBack();
     void answersToOneDatagramAreCapped();
     void overlongLineIsDroppedWhole();
@@ -47,10 +48,7 @@ private:
     QByteArray listAnswer();
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QProcess> m_simulator;
-    QString m_out;
-    quint16 m_tcp = 0;
-    quint16 m_udp = 0;
+    std::unique_ptr<Simulator> m_simulator;
 };
 
 void TstSimulatorBacklog::init()
@@ -67,10 +65,6 @@ void TstSimulatorBacklog::init()
     QCOMPARE(file.write(scenario), qint64(scenario.size()));
     file.close();
 
-    const QString portFile = m_dir->filePath(QStringLiteral("ports"));
-    m_out.clear();
-    m_simulator = std::make_unique<QProcess>();
-    m_simulator->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // Built with AddressSanitizer, the simulator would keep its freed memory
     // in quarantine, which would count as growth here.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -78,41 +72,18 @@ void TstSimulatorBacklog::init()
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
                        (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
                            QStringLiteral("quarantine_size_mb=0"));
-    m_simulator->setProcessEnvironment(environment);
-    connect(m_simulator.get(), &QProcess::readyReadStandardOutput, this,
-            [this] { m_out += QString::fromUtf8(m_simulator->readAllStandardOutput()); });
-    m_simulator->start(QStringLiteral(TAVO_NESIM_BIN),
-                       {QStringLiteral("--classes=" TAVO_DEMO_DIR "/xml_classes"),
-                        QStringLiteral("--scenario=%1").arg(file.fileName()),
-                        QStringLiteral("--port=0"), QStringLiteral("--udp-port=0"),
-                        QStringLiteral("--port-file=%1").arg(portFile)});
-    QVERIFY2(QTest::qWaitFor([&] { return QFileInfo(portFile).size() > 0; }, 10000),
-             qPrintable(QStringLiteral("%1, exit code %2, stdout:\n%3")
-                            .arg(m_simulator->errorString())
-                            .arg(m_simulator->exitCode())
-                            .arg(m_out)));
-    QFile ports(portFile);
-    QVERIFY(ports.open(QIODevice::ReadOnly));
-    const QList<QByteArray> words = ports.readAll().trimmed().split(' ');
-    m_tcp = quint16(words.value(0).toUInt());
-    m_udp = quint16(words.value(1).toUInt());
-    QVERIFY(m_tcp && m_udp);
-}
-
-void TstSimulatorBacklog::cleanup()
-{
-    if (m_simulator && m_simulator->state() != QProcess::NotRunning) {
-        m_simulator->kill();
-        m_simulator->waitForFinished(5000);
-    }
-    m_simulator.reset();
+    m_simulator =
+        std::make_unique<Simulator>(QStringLiteral(TAVO_NESIM_BIN), QStringLiteral(TAVO_DEMO_DIR),
+                                    file.fileName(), 0, environment);
+    QVERIFY2(m_simulator->isUp() && m_simulator->udp,
+             qPrintable(m_simulator->process.errorString() + m_simulator->out + m_simulator->err));
 }
 
 /// The answer to one LIST, from a client that reads everything.
 QByteArray TstSimulatorBacklog::listAnswer()
 {
     QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, m_tcp);
+    socket.connectToHost(QHostAddress::LocalHost, m_simulator->tcp);
     if (!socket.waitForConnected(5000))
         return QByteArray();
     socket.write("LIST\nPING\n");
@@ -127,7 +98,7 @@ void TstSimulatorBacklog::clientThatStopsReadingIsHeldBack()
 {
     const QByteArray answer = listAnswer();
     QVERIFY(answer.startsWith("DEV "));
-    const qint64 pid = m_simulator->processId();
+    const qint64 pid = m_simulator->process.processId();
     const qint64 before = residentKiB(pid);
     QVERIFY(before > 0);
 
@@ -137,11 +108,12 @@ void TstSimulatorBacklog::clientThatStopsReadingIsHeldBack()
     const int lists = int(64 * 1024 * 1024 / answer.size());
     QTcpSocket flooder;
     flooder.setReadBufferSize(4096);
-    flooder.connectToHost(QHostAddress::LocalHost, m_tcp);
+    flooder.connectToHost(QHostAddress::LocalHost, m_simulator->tcp);
     QVERIFY(flooder.waitForConnected(5000));
     flooder.write(QByteArray("LIST\n").repeated(lists));
     const bool stopped = QTest::qWaitFor(
-        [&] { return m_out.contains(QLatin1String("tcp client stopped reading")); }, 15000);
+        [&] { return m_simulator->out.contains(QLatin1String("tcp client stopped reading")); },
+        15000);
     // Its own bound is 1 MiB of answers; the rest is allocator slack.
     const qint64 grown = residentKiB(pid) - before;
     QVERIFY2(stopped, qPrintable(QStringLiteral("grown by %1 KiB").arg(grown)));
@@ -161,9 +133,9 @@ void TstSimulatorBacklog::clientThatStopsReadingIsHeldBack()
     flooder.write("PING\n");
     QTRY_VERIFY_WITH_TIMEOUT(tail == "PONG\n", 60000);
     QCOMPARE(received, qint64(lists) * answer.size() + 5);
-    QTRY_VERIFY(m_out.contains(QLatin1String("tcp client reads again")));
-    QCOMPARE(m_out.count(QLatin1String("tcp client stopped reading")),
-             m_out.count(QLatin1String("tcp client reads again")));
+    QTRY_VERIFY(m_simulator->out.contains(QLatin1String("tcp client reads again")));
+    QCOMPARE(m_simulator->out.count(QLatin1String("tcp client stopped reading")),
+             m_simulator->out.count(QLatin1String("tcp client reads again")));
 }
 
 void TstSimulatorBacklog::answersToOneDatagramAreCapped()
@@ -185,8 +157,9 @@ void TstSimulatorBacklog::answersToOneDatagramAreCapped()
     });
     // A thousand requests in one datagram would be answered with tens of
     // MiB; the answer to the first one at least comes whole.
-    peer.writeDatagram(QByteArray("LIST\n").repeated(1000), QHostAddress::LocalHost, m_udp);
-    peer.writeDatagram("PING\n", QHostAddress::LocalHost, m_udp);
+    peer.writeDatagram(QByteArray("LIST\n").repeated(1000), QHostAddress::LocalHost,
+                       m_simulator->udp);
+    peer.writeDatagram("PING\n", QHostAddress::LocalHost, m_simulator->udp);
     QTRY_VERIFY_WITH_TIMEOUT(pong, 10000);
     QVERIFY2(received >= answer.size(), qPrintable(QString::number(received)));
     QVERIFY2(received <= 128 * 1024 + answer.size(), qPrintable(QString::number(received)));
@@ -195,7 +168,7 @@ void TstSimulatorBacklog::answersToOneDatagramAreCapped()
 void TstSimulatorBacklog::overlongLineIsDroppedWhole()
 {
     QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, m_tcp);
+    client.connectToHost(QHostAddress::LocalHost, m_simulator->tcp);
     QVERIFY(client.waitForConnected(5000));
     QByteArray received;
     connect(&client, &QTcpSocket::readyRead, this, [&] { received += client.readAll(); });

@@ -39,12 +39,10 @@ ProbeRun runProbe(const QStringList& arguments)
     run.exitCode = process.exitCode();
     run.exitStatus = process.exitStatus();
     run.output = QString::fromUtf8(process.readAllStandardOutput());
-    const QStringList lines = run.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
+    for (const QString& line : run.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const int equals = line.indexOf(QLatin1Char('='));
-        if (equals > 0) {
+        if (equals > 0)
             run.values.insert(line.left(equals), line.mid(equals + 1));
-        }
     }
     return run;
 }
@@ -52,6 +50,11 @@ ProbeRun runProbe(const QStringList& arguments)
 QString probeDir()
 {
     return QFileInfo(probePath).absolutePath();
+}
+
+QString pluginsBelow(const QString& base)
+{
+    return base + QDir::separator() + QStringLiteral("plugins");
 }
 
 } // namespace
@@ -64,17 +67,12 @@ private Q_SLOTS:
     // Must stay first: nothing may have touched the globals before it.
     void globalsStartWithTheirInitialValues();
 
-    void alarmTypeHasTextAndColours_data();
     void alarmTypeHasTextAndColours();
     void globalInitDerivesEveryPathFromTheBasePaths();
-    void fileNamesAreMadeUpBelowFilesPath();
-    void appendToFileAppendsAndCreates();
-    void appendToFileRefusesNothingToWriteAndUnwritablePaths();
-    void deleteFileRemovesOnlyExistingFiles();
+    void parameterFilesAreAppendedAndDeletedBelowFilesPath();
 
     void commandLineSetsGlobals_data();
     void commandLineSetsGlobals();
-    void commandLineWithoutOptionsUsesExecutableDirectory();
     void helpEndsTheProcess_data();
     void helpEndsTheProcess();
     void helpTextHasItsLayout();
@@ -82,70 +80,48 @@ private Q_SLOTS:
 
 void TstAppShared::globalsStartWithTheirInitialValues()
 {
-    QCOMPARE(share::applicationPath, QStringLiteral("."));
-    QCOMPARE(share::resourcesPath, QStringLiteral("."));
-    QCOMPARE(share::pluginsPath, QStringLiteral("."));
-    QCOMPARE(share::protocolsPath, QStringLiteral("."));
+    for (const QString* base : {&share::applicationPath, &share::resourcesPath, &share::pluginsPath,
+                                &share::protocolsPath})
+        QCOMPARE(*base, QStringLiteral("."));
     for (const QString* empty :
          {&share::xmlClassesPath, &share::xmlNodeTypesPath, &share::xmlDevBoardPath,
           &share::xmlObservedBoard, &share::m_sXmlUserListPath, &share::m_sXmlUserListFile,
           &share::xmlHostGraphFile, &share::docPath, &share::filesPath, &share::soundPath,
           &share::hostName, &share::hostNameEnc, &share::hostUrl, &share::hostType,
-          &share::userType}) {
+          &share::userType})
         QVERIFY(empty->isEmpty());
-    }
-    QCOMPARE(share::hostPort, -1);
     QCOMPARE(static_cast<quint32>(share::hostPort), 0xFFFFFFFFu);
-    QVERIFY(share::isPingUsing);
-    QVERIFY(!share::isDebugMode);
-    QVERIFY(!share::isSingleMode);
-    QVERIFY(!share::isFullAccess);
-    QVERIFY(!share::isSQLightUsing);
-    QVERIFY(!share::isImportSettings);
     QCOMPARE(share::g_iMultiNodeAttrsKey, -1);
-    QVERIFY(!share::classDb);
-    QVERIFY(!share::hostTypeDb);
-    QVERIFY(!share::hostGraph);
-    QVERIFY(!share::engineBox);
-    QVERIFY(!share::protocolManager);
-    QVERIFY(!share::boardController);
-    QVERIFY(!share::pLog);
-    QVERIFY(!share::scriptEngine);
-}
-
-void TstAppShared::alarmTypeHasTextAndColours_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QColor>("colour");
-    QTest::addColumn<QString>("colourText");
-
-    QTest::newRow("belowRange") << -2 << "NORM" << QColor(0, 0, 0, 255) << "#000000";
-    QTest::newRow("NORM") << -1 << "NORM" << QColor(0, 0, 0, 255) << "#000000";
-    QTest::newRow("EMERG") << 0 << "EMERG" << QColor(64, 0, 0, 255) << "#400000";
-    QTest::newRow("ALERT") << 1 << "ALERT" << QColor(128, 0, 0, 255) << "#800000";
-    QTest::newRow("CRIT") << 2 << "CRIT" << QColor(192, 0, 0, 255) << "#C00000";
-    QTest::newRow("ERR") << 3 << "ERR" << QColor(255, 0, 0, 255) << "#FF0000";
-    QTest::newRow("WARNING") << 4 << "WARNING" << QColor(255, 128, 0, 255) << "#FF8000";
-    QTest::newRow("NOTICE") << 5 << "NOTICE" << QColor(255, 255, 0, 255) << "#FFFF00";
-    QTest::newRow("INFO") << 6 << "INFO" << QColor(0, 255, 255, 255) << "#00FFFF";
-    QTest::newRow("DEBUG") << 7 << "DEBUG" << QColor(128, 128, 128, 255) << "#808080";
-    QTest::newRow("aboveRange") << 8 << "NORM" << QColor(0, 0, 0, 255) << "#000000";
-    QTest::newRow("farAbove") << 1000 << "NORM" << QColor(0, 0, 0, 255) << "#000000";
+    QVERIFY(share::isPingUsing);
+    for (bool off : {share::isDebugMode, share::isSingleMode, share::isFullAccess,
+                     share::isSQLightUsing, share::isImportSettings})
+        QVERIFY(!off);
+    for (const void* object : std::initializer_list<const void*> {
+             share::classDb, share::hostTypeDb, share::hostGraph, share::engineBox,
+             share::protocolManager, share::boardController, share::pLog, share::scriptEngine})
+        QVERIFY(!object);
 }
 
 void TstAppShared::alarmTypeHasTextAndColours()
 {
-    QFETCH(int, type);
-    QFETCH(QString, text);
-    QFETCH(QColor, colour);
-    QFETCH(QString, colourText);
-
-    const auto alarm = static_cast<Tavo::AlarmType>(type);
-    QCOMPARE(share::alarmStateToStr(alarm), text);
-    QCOMPARE(share::colorForAlarmType(alarm), colour);
-    QCOMPARE(share::colorForAlarmType(alarm).alpha(), 255);
-    QCOMPARE(share::colorStrForAlarmType(alarm), colourText);
+    const struct
+    {
+        int type;
+        const char* text;
+        const char* colour;
+    } rows[] = {
+        {-2, "NORM", "#000000"},   {-1, "NORM", "#000000"},  {0, "EMERG", "#400000"},
+        {1, "ALERT", "#800000"},   {2, "CRIT", "#C00000"},   {3, "ERR", "#FF0000"},
+        {4, "WARNING", "#FF8000"}, {5, "NOTICE", "#FFFF00"}, {6, "INFO", "#00FFFF"},
+        {7, "DEBUG", "#808080"},   {8, "NORM", "#000000"},
+    };
+    for (const auto& row : rows) {
+        const auto alarm = static_cast<Tavo::AlarmType>(row.type);
+        QCOMPARE(share::alarmStateToStr(alarm), QLatin1String(row.text));
+        QCOMPARE(share::colorStrForAlarmType(alarm), QLatin1String(row.colour));
+        QCOMPARE(share::colorForAlarmType(alarm), QColor(row.colour));
+        QCOMPARE(share::colorForAlarmType(alarm).alpha(), 255);
+    }
 }
 
 void TstAppShared::globalInitDerivesEveryPathFromTheBasePaths()
@@ -158,78 +134,56 @@ void TstAppShared::globalInitDerivesEveryPathFromTheBasePaths()
 
     share::global_init();
 
-    QCOMPARE(share::xmlClassesPath, QStringLiteral("/res/xml_classes"));
-    QCOMPARE(share::xmlNodeTypesPath, QStringLiteral("/res/xml_nodetypes"));
-    QCOMPARE(share::xmlDevBoardPath, QStringLiteral("/res/xml_devicebox"));
-    QCOMPARE(share::xmlObservedBoard, QStringLiteral("/res/xml_observed_board"));
-    QCOMPARE(share::soundPath, QStringLiteral("/res/sounds/"));
-    QCOMPARE(share::xmlHostGraphFile, QStringLiteral("host_graph.xml"));
-    QCOMPARE(share::m_sXmlUserListPath, QStringLiteral("/res/xml_users"));
-    QCOMPARE(share::m_sXmlUserListFile, QStringLiteral("users.xml"));
-    QCOMPARE(share::docPath, QStringLiteral("/res/doc"));
-    // Protocols come from the plug-in directory as it was before global_init moved it.
-    QCOMPARE(share::protocolsPath, QStringLiteral("/plug/protocols"));
-    QCOMPARE(share::pluginsPath,
-             QStringLiteral("/plug") + QDir::separator() + QStringLiteral("plugins"));
-    QCOMPARE(share::filesPath, QStringLiteral("/app/files"));
-    // The base paths themselves stay.
-    QCOMPARE(share::applicationPath, QStringLiteral("/app"));
-    QCOMPARE(share::resourcesPath, QStringLiteral("/res"));
+    const QList<QPair<const QString*, QString>> expected {
+        {&share::xmlClassesPath, "/res/xml_classes"},
+        {&share::xmlNodeTypesPath, "/res/xml_nodetypes"},
+        {&share::xmlDevBoardPath, "/res/xml_devicebox"},
+        {&share::xmlObservedBoard, "/res/xml_observed_board"},
+        {&share::soundPath, "/res/sounds/"},
+        {&share::xmlHostGraphFile, "host_graph.xml"},
+        {&share::m_sXmlUserListPath, "/res/xml_users"},
+        {&share::m_sXmlUserListFile, "users.xml"},
+        {&share::docPath, "/res/doc"},
+        // Protocols come from the plug-in directory as it was before global_init moved it.
+        {&share::protocolsPath, "/plug/protocols"},
+        {&share::pluginsPath, pluginsBelow("/plug")},
+        {&share::filesPath, "/app/files"},
+        {&share::applicationPath, "/app"},
+        {&share::resourcesPath, "/res"},
+    };
+    for (const auto& path : expected)
+        QCOMPARE(*path.first, path.second);
 }
 
-void TstAppShared::fileNamesAreMadeUpBelowFilesPath()
+void TstAppShared::parameterFilesAreAppendedAndDeletedBelowFilesPath()
 {
     ShareRestorer restorer;
     share::filesPath = QStringLiteral("/data/files");
     QCOMPARE(share::makeUpFileName("a.bin"), QStringLiteral("/data/files/a.bin"));
     QCOMPARE(share::makeUpFileName(QStringLiteral("../x")), QStringLiteral("/data/files/../x"));
     QCOMPARE(share::makeUpFileName(QString()), QStringLiteral("/data/files/"));
-}
 
-void TstAppShared::appendToFileAppendsAndCreates()
-{
-    ShareRestorer restorer;
     ResourceDir dir;
     QVERIFY(dir.isValid());
     share::filesPath = dir.path();
-
-    QVERIFY(share::appendToFile("log.bin", "abc", 0));
-    const char bytes[] = {'d', '\0', 'e', 'f'};
-    // An explicit length writes zero bytes too.
-    QVERIFY(share::appendToFile("log.bin", bytes, 3));
-
-    QFile file(dir.filePath(QStringLiteral("log.bin")));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("abcd\0e", 6));
-}
-
-void TstAppShared::appendToFileRefusesNothingToWriteAndUnwritablePaths()
-{
-    ShareRestorer restorer;
-    ResourceDir dir;
-    QVERIFY(dir.isValid());
-    share::filesPath = dir.path();
-
     QVERIFY(!share::appendToFile("empty.bin", "", 0));
     QVERIFY(!share::appendToFile("null.bin", nullptr, 0));
     QVERIFY(!share::appendToFile("negative.bin", "abc", -1));
     QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 
+    QVERIFY(share::appendToFile("log.bin", "abc", 0));
+    // An explicit length writes zero bytes too.
+    QVERIFY(share::appendToFile("log.bin", "d\0ef", 3));
+    QFile file(dir.filePath(QStringLiteral("log.bin")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("abcd\0e", 6));
+
+    QVERIFY(share::deleteFile("log.bin"));
+    QVERIFY(!QFileInfo::exists(file.fileName()));
+    QVERIFY(!share::deleteFile("log.bin"));
+
     share::filesPath = dir.filePath(QStringLiteral("missing/folder"));
     QVERIFY(!share::appendToFile("x.bin", "abc", 0));
-}
-
-void TstAppShared::deleteFileRemovesOnlyExistingFiles()
-{
-    ShareRestorer restorer;
-    ResourceDir dir;
-    QVERIFY(dir.isValid());
-    share::filesPath = dir.path();
-    QVERIFY(!dir.writeFile(QStringLiteral("victim.bin"), "1").isEmpty());
-
-    QVERIFY(share::deleteFile("victim.bin"));
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("victim.bin"))));
-    QVERIFY(!share::deleteFile("victim.bin"));
 }
 
 void TstAppShared::commandLineSetsGlobals_data()
@@ -237,59 +191,61 @@ void TstAppShared::commandLineSetsGlobals_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<Values>("expected");
 
-    auto values = [](std::initializer_list<std::pair<const char*, QString>> list) {
-        Values v;
-        for (const auto& item : list) {
-            v.insert(QString::fromLatin1(item.first), item.second);
-        }
-        return v;
-    };
-
+    const QString dir = probeDir();
+    QTest::newRow("noOptionsUseTheExecutableDirectory")
+        << QStringList()
+        << Values {{"applicationPath", dir},
+                   {"resourcesPath", dir},
+                   {"protocolsPath", dir + "/protocols"},
+                   {"pluginsPath", pluginsBelow(dir)},
+                   {"filesPath", dir + "/files"},
+                   {"hostPort", "-1"},
+                   {"isPingUsing", "1"},
+                   {"hostName", ""}};
     QTest::newRow("nameLosesQuotes")
-        << QStringList {"-cpt", "'Main node'"} << values({{"hostName", "Main node"}});
+        << QStringList {"-cpt", "'Main node'"} << Values {{"hostName", "Main node"}};
     QTest::newRow("nameLosesInnerQuotes")
-        << QStringList {"-cpt", "a\"b'c"} << values({{"hostName", "abc"}});
+        << QStringList {"-cpt", "a\"b'c"} << Values {{"hostName", "abc"}};
     QTest::newRow("urlKeepsQuotes")
-        << QStringList {"-s", "'10.0.0.1'"} << values({{"hostUrl", "'10.0.0.1'"}});
-    QTest::newRow("port") << QStringList {"-pt", "4001"} << values({{"hostPort", "4001"}});
-    QTest::newRow("portWithNonDigit") << QStringList {"-pt", "40x1"} << values({{"hostPort", "0"}});
-    QTest::newRow("portNotGiven") << QStringList {"-s", "host"} << values({{"hostPort", "-1"}});
+        << QStringList {"-s", "'10.0.0.1'"} << Values {{"hostUrl", "'10.0.0.1'"}};
+    QTest::newRow("port") << QStringList {"-pt", "4001"} << Values {{"hostPort", "4001"}};
+    QTest::newRow("portWithNonDigit") << QStringList {"-pt", "40x1"} << Values {{"hostPort", "0"}};
     QTest::newRow("typeAndUser") << QStringList {"-type", "lumen", "-user", "admin"}
-                                 << values({{"hostType", "lumen"}, {"userType", "admin"}});
+                                 << Values {{"hostType", "lumen"}, {"userType", "admin"}};
     QTest::newRow("valueLastHasNoEffect")
-        << QStringList {"-s", "h", "-type"} << values({{"hostUrl", "h"}, {"hostType", ""}});
+        << QStringList {"-s", "h", "-type"} << Values {{"hostUrl", "h"}, {"hostType", ""}};
     QTest::newRow("laterValueWins")
-        << QStringList {"-s", "a", "-s", "b"} << values({{"hostUrl", "b"}});
+        << QStringList {"-s", "a", "-s", "b"} << Values {{"hostUrl", "b"}};
     QTest::newRow("strayArgumentIgnored")
-        << QStringList {"stray", "-s", "h", "more"} << values({{"hostUrl", "h"}});
+        << QStringList {"stray", "-s", "h", "more"} << Values {{"hostUrl", "h"}};
     QTest::newRow("flags") << QStringList {"--noping", "--debug"}
-                           << values({{"isPingUsing", "0"}, {"isDebugMode", "1"}});
+                           << Values {{"isPingUsing", "0"}, {"isDebugMode", "1"}};
     QTest::newRow("flagsAreCaseSensitive") << QStringList {"--NOPING", "--Debug", "--debug=1"}
-                                           << values({{"isPingUsing", "1"}, {"isDebugMode", "0"}});
+                                           << Values {{"isPingUsing", "1"}, {"isDebugMode", "0"}};
     QTest::newRow("resdir") << QStringList {"--resdir='/srv/res'"}
-                            << values({{"resourcesPath", "/srv/res"},
+                            << Values {{"resourcesPath", "/srv/res"},
                                        {"xmlClassesPath", "/srv/res/xml_classes"},
                                        {"soundPath", "/srv/res/sounds/"},
-                                       {"docPath", "/srv/res/doc"}});
+                                       {"docPath", "/srv/res/doc"}};
     QTest::newRow("resdirPrefixTwice")
-        << QStringList {"--resdir=/a/--resdir=b"} << values({{"resourcesPath", "/a/b"}});
+        << QStringList {"--resdir=/a/--resdir=b"} << Values {{"resourcesPath", "/a/b"}};
     QTest::newRow("resdirOnlyQuotes")
-        << QStringList {"--resdir=\"\""} << values({{"resourcesPath", probeDir()}});
+        << QStringList {"--resdir=\"\""} << Values {{"resourcesPath", dir}};
     QTest::newRow("plugdirMovesProtocolsAndPlugins")
         << QStringList {"--plugdir=\"/opt/p\""}
-        << values({{"protocolsPath", "/opt/p/protocols"},
-                   {"pluginsPath", "/opt/p" + QString(QDir::separator()) + "plugins"},
-                   {"resourcesPath", probeDir()}});
+        << Values {{"protocolsPath", "/opt/p/protocols"},
+                   {"pluginsPath", pluginsBelow("/opt/p")},
+                   {"resourcesPath", dir}};
     QTest::newRow("unknownEncodingLeavesName")
         << QStringList {"-cpt", "abc", "-enc", "no-such-codec"}
-        << values({{"hostName", "abc"}, {"hostNameEnc", "no-such-codec"}});
+        << Values {{"hostName", "abc"}, {"hostNameEnc", "no-such-codec"}};
     // U+00C3 U+00A9 are the bytes C3 A9 in Latin-1, which UTF-8 reads as U+00E9.
     QTest::newRow("encodingDecodesName")
         << QStringList {"-cpt", QString::fromUtf8("\xc3\x83\xc2\xa9"), "-enc", "UTF-8"}
-        << values({{"hostName", QString(QChar(0x00E9))}});
+        << Values {{"hostName", QString(QChar(0x00E9))}};
     QTest::newRow("encodingBeforeNameStillDecodes")
         << QStringList {"-enc", "ISO-8859-5", "-cpt", QString(QChar(0x00E9))}
-        << values({{"hostName", QString(QChar(0x0449))}});
+        << Values {{"hostName", QString(QChar(0x0449))}};
 }
 
 void TstAppShared::commandLineSetsGlobals()
@@ -304,22 +260,6 @@ void TstAppShared::commandLineSetsGlobals()
         QVERIFY2(run.values.contains(it.key()), qPrintable(it.key()));
         QCOMPARE(run.values.value(it.key()), it.value());
     }
-}
-
-void TstAppShared::commandLineWithoutOptionsUsesExecutableDirectory()
-{
-    const ProbeRun run = runProbe({});
-    QCOMPARE(run.exitCode, 0);
-    const QString dir = probeDir();
-    QCOMPARE(run.values.value(QStringLiteral("applicationPath")), dir);
-    QCOMPARE(run.values.value(QStringLiteral("resourcesPath")), dir);
-    QCOMPARE(run.values.value(QStringLiteral("protocolsPath")), dir + QStringLiteral("/protocols"));
-    QCOMPARE(run.values.value(QStringLiteral("pluginsPath")),
-             dir + QDir::separator() + QStringLiteral("plugins"));
-    QCOMPARE(run.values.value(QStringLiteral("filesPath")), dir + QStringLiteral("/files"));
-    QCOMPARE(run.values.value(QStringLiteral("hostPort")), QStringLiteral("-1"));
-    QCOMPARE(run.values.value(QStringLiteral("isPingUsing")), QStringLiteral("1"));
-    QCOMPARE(run.values.value(QStringLiteral("hostName")), QString());
 }
 
 void TstAppShared::helpEndsTheProcess_data()
@@ -356,13 +296,11 @@ void TstAppShared::helpTextHasItsLayout()
     QCOMPARE(lines.at(5), QStringLiteral("Options"));
     QCOMPARE(lines.at(11), QStringLiteral("Connection info"));
     QCOMPARE(lines.at(19), QStringLiteral("Help"));
-    for (int blank : {2, 4, 10, 18}) {
+    for (int blank : {2, 4, 10, 18})
         QVERIFY2(lines.at(blank).isEmpty(), qPrintable(QString::number(blank)));
-    }
     // Every option description lines up in one column.
-    for (int i : {6, 7, 8, 9, 12, 13, 14, 15, 16, 17, 20}) {
+    for (int i : {6, 7, 8, 9, 12, 13, 14, 15, 16, 17, 20})
         QCOMPARE(lines.at(i).indexOf(QLatin1String("= ")), 32);
-    }
 }
 
 QTEST_GUILESS_MAIN(TstAppShared)

@@ -3,6 +3,7 @@
 // Records as the history tests write them, and what they read back.
 
 #include "history/history_record.h"
+#include "history/history_store.h"
 
 #include <QStringList>
 
@@ -31,10 +32,41 @@ inline HistoryRecord rec(HistoryRecord::Kind kind, qint64 timeMs, int hostKey, c
     return rec(kind, timeMs, hostKey, QStringLiteral("PSU_0001"), param, state, text);
 }
 
+/// The power supply's temperature changing to @p state.
+inline HistoryRecord tempState(qint64 timeMs, int hostKey, int state)
+{
+    return rec(HistoryRecord::StateChange, timeMs, hostKey, QStringLiteral("temp"), state,
+               QString());
+}
+
+inline HistoryFilter kinds(const QList<HistoryRecord::Kind>& wanted)
+{
+    HistoryFilter filter;
+    filter.kinds = wanted;
+    return filter;
+}
+
 inline QStringList textsOf(const QList<HistoryRecord>& records)
 {
     QStringList texts;
     for (const HistoryRecord& r : records)
         texts << r.text;
     return texts;
+}
+
+/// Every field a record keeps but its id, to compare records whole.
+inline QStringList fieldsOf(const HistoryRecord& r)
+{
+    return {QString::number(r.kind),
+            QString::number(r.timeMs),
+            QString::number(r.hostKey),
+            r.hostAddress,
+            r.hostName,
+            r.device,
+            r.param,
+            QString::number(r.state),
+            QString::number(r.oldState),
+            r.text,
+            r.oldText,
+            r.user};
 }

@@ -4,13 +4,11 @@
 #include "history/history_store.h"
 #include "history_records.h"
 #include "pg_server.h"
+#include "sql_connection.h"
 #include "testlog.h"
 
 #include <QDateTime>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <memory>
@@ -18,50 +16,6 @@
 namespace {
 
 const int seenElsewhereTimeoutMs = 10000;
-
-/// A connection of the test's own, to look at what the stores wrote.
-class RawPg
-{
-public:
-    RawPg(quint16 port, const QString& database)
-        : m_name(QStringLiteral("raw-pg-%1").arg(++serial))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
-        db.setHostName(PgServer::host());
-        db.setPort(port);
-        db.setUserName(PgServer::user());
-        db.setDatabaseName(database);
-        db.open();
-    }
-    ~RawPg()
-    {
-        QSqlDatabase::database(m_name, false).close();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    RawPg(const RawPg&) = delete;
-    RawPg& operator=(const RawPg&) = delete;
-
-    bool isOpen() const { return QSqlDatabase::database(m_name, false).isOpen(); }
-    QString error() const { return QSqlDatabase::database(m_name, false).lastError().text(); }
-    QVariant value(const QString& sql) const
-    {
-        QSqlQuery query(QSqlDatabase::database(m_name, false));
-        if (!query.exec(sql) || !query.next())
-            return QVariant();
-        return query.value(0);
-    }
-    bool exec(const QString& sql) const
-    {
-        QSqlQuery query(QSqlDatabase::database(m_name, false));
-        return query.exec(sql);
-    }
-
-private:
-    static int serial;
-    QString m_name;
-};
-
-int RawPg::serial = 0;
 
 } // namespace
 
@@ -82,6 +36,11 @@ private Q_SLOTS:
 private:
     /// A database of the current test function's own, empty.
     QString freshDatabaseUrl();
+    std::unique_ptr<SqlConnection> connectTo(const QString& database) const
+    {
+        return std::make_unique<SqlConnection>(QStringLiteral("QPSQL"), database, PgServer::host(),
+                                               m_server->port(), PgServer::user());
+    }
     QString failureText(const QString& error) const;
 
     std::unique_ptr<PgServer> m_server;
@@ -124,13 +83,10 @@ void TstHistoryPostgres::cleanupTestCase()
 QString TstHistoryPostgres::freshDatabaseUrl()
 {
     m_database = QStringLiteral("history_%1").arg(++m_databases);
-    RawPg admin(m_server->port(), PgServer::database());
-    if (!admin.isOpen() || !admin.exec(QStringLiteral("CREATE DATABASE %1").arg(m_database)))
+    const auto admin = connectTo(PgServer::database());
+    if (!admin->exec(QStringLiteral("CREATE DATABASE %1").arg(m_database)))
         return QString();
-    return QStringLiteral("postgresql://%1@%2:%3/%4")
-        .arg(PgServer::user(), PgServer::host())
-        .arg(m_server->port())
-        .arg(m_database);
+    return m_server->url(m_database);
 }
 
 QString TstHistoryPostgres::failureText(const QString& error) const
@@ -150,11 +106,11 @@ void TstHistoryPostgres::schemaIsCreatedOnce()
                      QStringLiteral("temp"), 3, QStringLiteral("before the second open")));
     QVERIFY(first.flush());
 
-    RawPg raw(m_server->port(), m_database);
-    QVERIFY2(raw.isOpen(), qPrintable(raw.error()));
+    const auto raw = connectTo(m_database);
+    QVERIFY2(raw->isOpen(), qPrintable(raw->error()));
     const QString versionSql =
         QStringLiteral("SELECT value FROM meta WHERE name = 'schema_version'");
-    QCOMPARE(raw.value(versionSql).toString(), QString::number(HistoryStore::SchemaVersion));
+    QCOMPARE(raw->value(versionSql).toString(), QString::number(HistoryStore::SchemaVersion));
     // A migration rewrites the version row and a re-creation makes new
     // tables: the row's transaction id and the tables' oids would change.
     const QString versionRowSql =
@@ -163,8 +119,8 @@ void TstHistoryPostgres::schemaIsCreatedOnce()
         QStringLiteral("SELECT string_agg(c.oid::text || ':' || c.relname, ',' ORDER BY c.relname) "
                        "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
                        "WHERE n.nspname = 'public' AND c.relkind = 'r'");
-    const QString versionRow = raw.value(versionRowSql).toString();
-    const QString tables = raw.value(tablesSql).toString();
+    const QString versionRow = raw->value(versionRowSql).toString();
+    const QString tables = raw->value(tablesSql).toString();
     QVERIFY(!versionRow.isEmpty());
     QVERIFY2(tables.contains(QLatin1String(":history")) &&
                  tables.contains(QLatin1String(":meta")) &&
@@ -174,9 +130,9 @@ void TstHistoryPostgres::schemaIsCreatedOnce()
     HistoryStore second;
     QVERIFY2(second.open(url, &error), qPrintable(failureText(error)));
     QVERIFY(second.setAsidePath().isEmpty());
-    QCOMPARE(raw.value(versionRowSql).toString(), versionRow);
-    QCOMPARE(raw.value(tablesSql).toString(), tables);
-    QCOMPARE(raw.value(QStringLiteral("SELECT count(*) FROM meta")).toInt(), 1);
+    QCOMPARE(raw->value(versionRowSql).toString(), versionRow);
+    QCOMPARE(raw->value(tablesSql).toString(), tables);
+    QCOMPARE(raw->value(QStringLiteral("SELECT count(*) FROM meta")).toInt(), 1);
     QCOMPARE(textsOf(second.query(HistoryFilter())),
              QStringList {QStringLiteral("before the second open")});
 }
@@ -210,23 +166,10 @@ void TstHistoryPostgres::recordsWrittenByOneAreQueriedByTheOther()
     QCOMPARE(
         textsOf(all),
         (QStringList {QStringLiteral("up"), QStringLiteral("12"), QStringLiteral("перегрев")}));
-    const HistoryRecord& read = all.at(1);
-    QVERIFY(read.id > 0);
-    QCOMPARE(read.timeMs, write.timeMs);
-    QCOMPARE(read.kind, HistoryRecord::Write);
-    QCOMPARE(read.hostKey, 2);
-    QCOMPARE(read.hostAddress, write.hostAddress);
-    QCOMPARE(read.hostName, write.hostName);
-    QCOMPARE(read.device, write.device);
-    QCOMPARE(read.param, write.param);
-    QCOMPARE(read.state, write.state);
-    QCOMPARE(read.oldState, write.oldState);
-    QCOMPARE(read.oldText, write.oldText);
-    QCOMPARE(read.user, write.user);
-
-    HistoryFilter writes;
-    writes.kinds = {HistoryRecord::Write};
-    QCOMPARE(textsOf(reader.query(writes)), QStringList {QStringLiteral("12")});
+    QVERIFY(all.at(1).id > 0);
+    QCOMPARE(fieldsOf(all.at(1)), fieldsOf(write));
+    QCOMPARE(textsOf(reader.query(kinds({HistoryRecord::Write}))),
+             QStringList {QStringLiteral("12")});
     HistoryFilter host1;
     host1.hostKey = 1;
     host1.fromMs = t0 + 1;
@@ -256,8 +199,7 @@ void TstHistoryPostgres::acknowledgementIsSeenByTheOther()
     QVERIFY(operatorB.refreshInterval() > 0);
     QSignalSpy changedInB(&operatorB, &HistoryStore::activeAlarmsChanged);
 
-    operatorA.record(rec(HistoryRecord::StateChange, QDateTime::currentMSecsSinceEpoch(), 1,
-                         QStringLiteral("temp"), 3, QString()));
+    operatorA.record(tempState(QDateTime::currentMSecsSinceEpoch(), 1, 3));
     QVERIFY(operatorA.flush());
     QTRY_COMPARE_WITH_TIMEOUT(changedInB.count(), 1, seenElsewhereTimeoutMs);
     QList<ActiveAlarm> alarms = operatorB.activeAlarms();
@@ -278,9 +220,7 @@ void TstHistoryPostgres::acknowledgementIsSeenByTheOther()
     QCOMPARE(alarms.at(0).ackState, 3);
     QVERIFY(alarms.at(0).ackTimeMs > 0);
 
-    HistoryFilter acknowledgements;
-    acknowledgements.kinds = {HistoryRecord::Acknowledged};
-    const QList<HistoryRecord> records = operatorB.query(acknowledgements);
+    const QList<HistoryRecord> records = operatorB.query(kinds({HistoryRecord::Acknowledged}));
     QCOMPARE(records.size(), 1);
     QCOMPARE(records.at(0).user, QStringLiteral("петров"));
 }

@@ -2,6 +2,7 @@
 #include "connections/protocol_manager.h"
 #include "history/history_recorder.h"
 #include "history/history_store.h"
+#include "history_records.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -41,13 +42,6 @@ public:
 private:
     HistoryRecorder* m_recorder;
 };
-
-HistoryFilter kinds(QList<HistoryRecord::Kind> wanted)
-{
-    HistoryFilter filter;
-    filter.kinds = wanted;
-    return filter;
-}
 
 /// A kernel with alarm parameters and a history store in a temporary file.
 struct RecorderFixture : AlarmFixture
@@ -137,29 +131,16 @@ void TstHistoryRecorder::writesCarryUserAndBothValues_data()
     QTest::addColumn<QString>("param");
     QTest::addColumn<QString>("readBefore");
     QTest::addColumn<QString>("written");
-    QTest::addColumn<QString>("oldText");
-    QTest::addColumn<QString>("newText");
 
-    QTest::newRow("uint_new_device") << false << "count"
-                                     << "7"
-                                     << "9"
-                                     << "7"
-                                     << "9";
-    QTest::newRow("uint_existing_device") << true << "count"
-                                          << "7"
-                                          << "9"
-                                          << "7"
-                                          << "9";
-    QTest::newRow("int_never_read") << false << "temp"
-                                    << ""
-                                    << "-5"
-                                    << ""
-                                    << "-5";
-    QTest::newRow("asciiz") << true << "label"
-                            << "old"
-                            << "new"
-                            << "old"
-                            << "new";
+    auto row = [](const char* name, bool before, const char* param, const char* read,
+                  const char* written) {
+        QTest::newRow(name) << before << QString::fromLatin1(param) << QString::fromLatin1(read)
+                            << QString::fromLatin1(written);
+    };
+    row("uint_new_device", false, "count", "7", "9");
+    row("uint_existing_device", true, "count", "7", "9");
+    row("int_never_read", false, "temp", "", "-5");
+    row("asciiz", true, "label", "old", "new");
 }
 
 void TstHistoryRecorder::writesCarryUserAndBothValues()
@@ -168,8 +149,6 @@ void TstHistoryRecorder::writesCarryUserAndBothValues()
     QFETCH(QString, param);
     QFETCH(QString, readBefore);
     QFETCH(QString, written);
-    QFETCH(QString, oldText);
-    QFETCH(QString, newText);
 
     RecorderFixture fx;
     QVERIFY(fx.ok);
@@ -206,8 +185,9 @@ void TstHistoryRecorder::writesCarryUserAndBothValues()
     QCOMPARE(r.hostAddress, QStringLiteral("10.0.0.1:7000"));
     QCOMPARE(r.device, QStringLiteral("PSU_0002"));
     QCOMPARE(r.param, param);
-    QCOMPARE(r.oldText, oldText);
-    QCOMPARE(r.text, newText);
+    // The value read before, or nothing when none was.
+    QCOMPARE(r.oldText, readBefore);
+    QCOMPARE(r.text, written);
 }
 
 void TstHistoryRecorder::connectionsOfLaterEnginesAreRecorded()

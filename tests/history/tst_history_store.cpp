@@ -1,6 +1,7 @@
 #include "history/history_store.h"
 #include "history_records.h"
 #include "share_restorer.h"
+#include "sql_connection.h"
 #include "testlog.h"
 
 #include <QDateTime>
@@ -10,9 +11,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,43 +21,13 @@
 
 namespace {
 
-using Kinds = QList<HistoryRecord::Kind>;
-
-/// Reads a database file with a connection of the test's own.
-class RawDb
+struct RawDb : SqlConnection
 {
-public:
     explicit RawDb(const QString& path)
-        : m_name(QStringLiteral("raw-%1").arg(++serial))
+        : SqlConnection(QStringLiteral("QSQLITE"), path)
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.open();
     }
-    ~RawDb()
-    {
-        QSqlDatabase::database(m_name, false).close();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-
-    QVariant value(const QString& sql) const
-    {
-        QSqlQuery query(QSqlDatabase::database(m_name, false));
-        if (!query.exec(sql) || !query.next())
-            return QVariant();
-        return query.value(0);
-    }
-    bool exec(const QString& sql) const
-    {
-        QSqlQuery query(QSqlDatabase::database(m_name, false));
-        return query.exec(sql);
-    }
-
-private:
-    static int serial;
-    QString m_name;
 };
-int RawDb::serial = 0;
 
 /// The log and the share globals of one test, and a directory for its files.
 struct Fixture
@@ -76,9 +44,16 @@ struct Fixture
     QTemporaryDir dir;
 };
 
+/// One second apart, "a" the oldest, a minute ago.
+qint64 recordedAt(int second)
+{
+    static const qint64 base = QDateTime::currentMSecsSinceEpoch() - 60000;
+    return base + second * 1000;
+}
+
 } // namespace
 
-Q_DECLARE_METATYPE(Kinds)
+Q_DECLARE_METATYPE(HistoryFilter)
 
 class TstHistoryStore : public QObject
 {
@@ -130,113 +105,90 @@ void TstHistoryStore::defaultFileIsInTheDataLocation()
 
 void TstHistoryStore::queryFiltersAndPages_data()
 {
-    QTest::addColumn<int>("hostKey");
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<QString>("param");
-    QTest::addColumn<int>("state");
-    QTest::addColumn<Kinds>("kinds");
-    QTest::addColumn<int>("fromAge");
-    QTest::addColumn<int>("toAge");
-    QTest::addColumn<int>("offset");
-    QTest::addColumn<int>("limit");
+    QTest::addColumn<HistoryFilter>("filter");
     QTest::addColumn<QStringList>("expected");
 
-    const int any = HistoryFilter::AnyState;
-    const QStringList all {QStringLiteral("h"), QStringLiteral("g"), QStringLiteral("f"),
-                           QStringLiteral("e"), QStringLiteral("d"), QStringLiteral("c"),
-                           QStringLiteral("b"), QStringLiteral("a")};
-    QTest::newRow("everything_newest_first")
-        << -1 << ""
-        << "" << any << Kinds {} << -1 << -1 << 0 << 100 << all;
-    QTest::newRow("host") << 2 << ""
-                          << "" << any << Kinds {} << -1 << -1 << 0 << 100
-                          << QStringList {"g", "f"};
-    QTest::newRow("device") << -1 << "PSU_0001"
-                            << "" << any << Kinds {} << -1 << -1 << 0 << 100
-                            << QStringList {"f", "e", "d", "b", "a"};
-    QTest::newRow("param") << -1 << ""
-                           << "volts" << any << Kinds {} << -1 << -1 << 0 << 100
-                           << QStringList {"e", "b"};
-    QTest::newRow("state") << -1 << ""
-                           << "" << 3 << Kinds {} << -1 << -1 << 0 << 100 << QStringList {"f", "a"};
-    QTest::newRow("kinds") << -1 << ""
-                           << "" << any << Kinds {HistoryRecord::Write, HistoryRecord::Connected}
-                           << -1 << -1 << 0 << 100 << QStringList {"h", "c"};
-    QTest::newRow("values_by_kind") << 1 << ""
-                                    << "volts" << any << Kinds {HistoryRecord::Value} << -1 << -1
-                                    << 0 << 100 << QStringList {"v"};
-    QTest::newRow("time_range_inclusive")
-        << -1 << ""
-        << "" << any << Kinds {} << 6 << 3 << 0 << 100 << QStringList {"e", "d", "c", "b"};
-    QTest::newRow("from_only") << -1 << ""
-                               << "" << any << Kinds {} << 1 << -1 << 0 << 100
-                               << QStringList {"h", "g"};
-    QTest::newRow("first_page") << -1 << ""
-                                << "" << any << Kinds {} << -1 << -1 << 0 << 3
-                                << QStringList {"h", "g", "f"};
-    QTest::newRow("second_page") << -1 << ""
-                                 << "" << any << Kinds {} << -1 << -1 << 3 << 3
-                                 << QStringList {"e", "d", "c"};
-    QTest::newRow("last_page_short")
-        << -1 << ""
-        << "" << any << Kinds {} << -1 << -1 << 6 << 3 << QStringList {"b", "a"};
-    QTest::newRow("past_the_end") << -1 << ""
-                                  << "" << any << Kinds {} << -1 << -1 << 8 << 3 << QStringList {};
-    QTest::newRow("combined") << 1 << "PSU_0001"
-                              << "temp" << any << Kinds {HistoryRecord::StateChange} << -1 << -1
-                              << 0 << 100 << QStringList {"d", "a"};
+    // Ages in seconds before "h", the newest record.
+    auto row = [](const char* name, const std::function<void(HistoryFilter&)>& set,
+                  const QStringList& expected, int fromAge = -1, int toAge = -1) {
+        HistoryFilter filter;
+        set(filter);
+        filter.fromMs = fromAge < 0 ? -1 : recordedAt(7 - fromAge);
+        filter.toMs = toAge < 0 ? -1 : recordedAt(7 - toAge);
+        QTest::newRow(name) << filter << expected;
+    };
+    const auto none = [](HistoryFilter&) {
+    };
+    row("everything_newest_first", none, {"h", "g", "f", "e", "d", "c", "b", "a"});
+    row("host", [](HistoryFilter& f) { f.hostKey = 2; }, {"g", "f"});
+    row("device", [](HistoryFilter& f) { f.device = QStringLiteral("PSU_0001"); },
+        {"f", "e", "d", "b", "a"});
+    row("param", [](HistoryFilter& f) { f.param = QStringLiteral("volts"); }, {"e", "b"});
+    row("state", [](HistoryFilter& f) { f.state = 3; }, {"f", "a"});
+    row("kinds",
+        [](HistoryFilter& f) {
+            f.kinds = {HistoryRecord::Write, HistoryRecord::Connected};
+        },
+        {"h", "c"});
+    row("values_by_kind",
+        [](HistoryFilter& f) {
+            f.hostKey = 1;
+            f.param = QStringLiteral("volts");
+            f.kinds = {HistoryRecord::Value};
+        },
+        {"v"});
+    row("time_range_inclusive", none, {"e", "d", "c", "b"}, 6, 3);
+    row("from_only", none, {"h", "g"}, 1);
+    row("first_page", [](HistoryFilter& f) { f.limit = 3; }, {"h", "g", "f"});
+    row("second_page", [](HistoryFilter& f) { f.offset = f.limit = 3; }, {"e", "d", "c"});
+    row("last_page_short",
+        [](HistoryFilter& f) {
+            f.offset = 6;
+            f.limit = 3;
+        },
+        {"b", "a"});
+    row("past_the_end",
+        [](HistoryFilter& f) {
+            f.offset = 8;
+            f.limit = 3;
+        },
+        {});
+    row("combined",
+        [](HistoryFilter& f) {
+            f.hostKey = 1;
+            f.device = QStringLiteral("PSU_0001");
+            f.param = QStringLiteral("temp");
+            f.kinds = {HistoryRecord::StateChange};
+        },
+        {"d", "a"});
 }
 
 void TstHistoryStore::queryFiltersAndPages()
 {
-    QFETCH(int, hostKey);
-    QFETCH(QString, device);
-    QFETCH(QString, param);
-    QFETCH(int, state);
-    QFETCH(Kinds, kinds);
-    QFETCH(int, fromAge);
-    QFETCH(int, toAge);
-    QFETCH(int, offset);
-    QFETCH(int, limit);
+    QFETCH(HistoryFilter, filter);
     QFETCH(QStringList, expected);
 
     Fixture fx;
     HistoryStore store;
     QVERIFY(store.open(fx.path()));
-    // One second apart, "a" the oldest; ages are in seconds before "h".
-    const qint64 base = QDateTime::currentMSecsSinceEpoch() - 60000;
-    auto at = [base](int i) {
-        return base + i * 1000;
-    };
-    const QString psu = QStringLiteral("PSU_0001");
     using R = HistoryRecord;
-    store.record(
-        rec(R::StateChange, at(0), 1, psu, QStringLiteral("temp"), 3, QStringLiteral("a")));
-    store.record(
-        rec(R::StateChange, at(1), 1, psu, QStringLiteral("volts"), 4, QStringLiteral("b")));
-    store.record(rec(R::Write, at(2), 1, QStringLiteral("FAN_0001"), QStringLiteral("speed"), -1,
-                     QStringLiteral("c")));
-    store.record(
-        rec(R::StateChange, at(3), 1, psu, QStringLiteral("temp"), -1, QStringLiteral("d")));
-    store.record(rec(R::Reaction, at(4), 1, psu, QStringLiteral("volts"), 4, QStringLiteral("e")));
-    store.record(
-        rec(R::StateChange, at(5), 2, psu, QStringLiteral("temp"), 3, QStringLiteral("f")));
+    const QString temp = QStringLiteral("temp");
+    const QString volts = QStringLiteral("volts");
+    store.record(rec(R::StateChange, recordedAt(0), 1, temp, 3, QStringLiteral("a")));
+    store.record(rec(R::StateChange, recordedAt(1), 1, volts, 4, QStringLiteral("b")));
+    store.record(rec(R::Write, recordedAt(2), 1, QStringLiteral("FAN_0001"),
+                     QStringLiteral("speed"), -1, QStringLiteral("c")));
+    store.record(rec(R::StateChange, recordedAt(3), 1, temp, -1, QStringLiteral("d")));
+    store.record(rec(R::Reaction, recordedAt(4), 1, volts, 4, QStringLiteral("e")));
+    store.record(rec(R::StateChange, recordedAt(5), 2, temp, 3, QStringLiteral("f")));
     // Recorded out of time order: the query orders by time, not by arrival.
-    store.record(rec(R::Connected, at(7), 3, QString(), QString(), -1, QStringLiteral("h")));
-    store.record(rec(R::Disconnected, at(6), 2, QString(), QString(), -1, QStringLiteral("g")));
+    store.record(
+        rec(R::Connected, recordedAt(7), 3, QString(), QString(), -1, QStringLiteral("h")));
+    store.record(
+        rec(R::Disconnected, recordedAt(6), 2, QString(), QString(), -1, QStringLiteral("g")));
     // A value kept for a trend: selected only by its kind.
-    store.record(rec(R::Value, at(4), 1, psu, QStringLiteral("volts"), -1, QStringLiteral("v")));
+    store.record(rec(R::Value, recordedAt(4), 1, volts, -1, QStringLiteral("v")));
 
-    HistoryFilter filter;
-    filter.hostKey = hostKey;
-    filter.device = device;
-    filter.param = param;
-    filter.state = state;
-    filter.kinds = kinds;
-    filter.fromMs = fromAge < 0 ? -1 : at(7 - fromAge);
-    filter.toMs = toAge < 0 ? -1 : at(7 - toAge);
-    filter.offset = offset;
-    filter.limit = limit;
     const QList<HistoryRecord> found = store.query(filter);
     QCOMPARE(textsOf(found), expected);
     QCOMPARE(store.pendingCount(), 0);
@@ -357,14 +309,11 @@ void TstHistoryStore::activeAlarmFollowsStateChanges()
     QVERIFY(store.open(fx.path()));
     QSignalSpy changed(&store, &HistoryStore::activeAlarmsChanged);
     const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 10000;
-    const QString psu = QStringLiteral("PSU_0001");
-    store.record(rec(HistoryRecord::StateChange, t0, 1, psu, QStringLiteral("temp"), 3, QString()));
-    store.record(rec(HistoryRecord::StateChange, t0, 2, psu, QStringLiteral("temp"), 5, QString()));
-    store.record(
-        rec(HistoryRecord::StateChange, t0 + 1000, 1, psu, QStringLiteral("temp"), 2, QString()));
+    store.record(tempState(t0, 1, 3));
+    store.record(tempState(t0, 2, 5));
+    store.record(tempState(t0 + 1000, 1, 2));
     // Writes and reactions do not make alarms.
-    store.record(
-        rec(HistoryRecord::Write, t0 + 1500, 1, psu, QStringLiteral("gain"), 0, QString()));
+    store.record(rec(HistoryRecord::Write, t0 + 1500, 1, QStringLiteral("gain"), 0, QString()));
     QTRY_COMPARE(changed.count(), 1);
 
     QList<ActiveAlarm> alarms = store.activeAlarms();
@@ -373,7 +322,7 @@ void TstHistoryStore::activeAlarmFollowsStateChanges()
     QCOMPARE(first.hostKey, 1);
     QCOMPARE(first.hostAddress, QStringLiteral("10.0.0.1:7000"));
     QCOMPARE(first.hostName, QStringLiteral("host1"));
-    QCOMPARE(first.device, psu);
+    QCOMPARE(first.device, QStringLiteral("PSU_0001"));
     QCOMPARE(first.param, QStringLiteral("temp"));
     QCOMPARE(first.state, 2);
     QCOMPARE(first.sinceMs, t0);
@@ -382,15 +331,13 @@ void TstHistoryStore::activeAlarmFollowsStateChanges()
     QCOMPARE(alarms.at(1).hostKey, 2);
     const qint64 id = first.id;
 
-    store.record(
-        rec(HistoryRecord::StateChange, t0 + 2000, 1, psu, QStringLiteral("temp"), -1, QString()));
+    store.record(tempState(t0 + 2000, 1, -1));
     alarms = store.activeAlarms();
     QCOMPARE(alarms.size(), 1);
     QCOMPARE(alarms.at(0).hostKey, 2);
 
     // Leaving NORM again starts a new alarm.
-    store.record(
-        rec(HistoryRecord::StateChange, t0 + 3000, 1, psu, QStringLiteral("temp"), 4, QString()));
+    store.record(tempState(t0 + 3000, 1, 4));
     alarms = store.activeAlarms();
     QCOMPARE(alarms.size(), 2);
     QVERIFY(alarms.at(0).id != id);
@@ -423,8 +370,7 @@ void TstHistoryStore::acknowledgementRules()
     HistoryStore store;
     QVERIFY(store.open(fx.path()));
     const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 10000;
-    const QString psu = QStringLiteral("PSU_0001");
-    store.record(rec(HistoryRecord::StateChange, t0, 1, psu, QStringLiteral("temp"), 3, QString()));
+    store.record(tempState(t0, 1, 3));
     const QList<ActiveAlarm> before = store.activeAlarms();
     QCOMPARE(before.size(), 1);
     QString error;
@@ -433,8 +379,7 @@ void TstHistoryStore::acknowledgementRules()
     QVERIFY(error.isEmpty());
 
     for (int i = 0; i < after.size(); ++i)
-        store.record(rec(HistoryRecord::StateChange, t0 + 1000 * (i + 1), 1, psu,
-                         QStringLiteral("temp"), after.at(i), QString()));
+        store.record(tempState(t0 + 1000 * (i + 1), 1, after.at(i)));
     const QList<ActiveAlarm> alarms = store.activeAlarms();
     QCOMPARE(alarms.size(), active ? 1 : 0);
     if (!active)
@@ -457,43 +402,29 @@ void TstHistoryStore::acknowledgingNeedsAnActiveAlarm()
 
     QVERIFY(store.open(fx.path()));
     const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 10000;
-    const QString psu = QStringLiteral("PSU_0001");
-    store.record(rec(HistoryRecord::StateChange, t0, 7, psu, QStringLiteral("temp"), 2, QString()));
+    store.record(tempState(t0, 7, 2));
     const qint64 id = store.activeAlarms().at(0).id;
     QSignalSpy changed(&store, &HistoryStore::activeAlarmsChanged);
     QVERIFY(store.acknowledge(id, QStringLiteral("ivanov"), QStringLiteral("seen"), &error));
     QCOMPARE(changed.count(), 1);
 
-    const QList<HistoryRecord> acks = store.query([] {
-        HistoryFilter f;
-        f.kinds = {HistoryRecord::Acknowledged};
-        return f;
-    }());
+    const QList<HistoryRecord> acks = store.query(kinds({HistoryRecord::Acknowledged}));
     QCOMPARE(acks.size(), 1);
-    QCOMPARE(acks.at(0).user, QStringLiteral("ivanov"));
-    QCOMPARE(acks.at(0).text, QStringLiteral("seen"));
-    QCOMPARE(acks.at(0).state, 2);
-    QCOMPARE(acks.at(0).hostKey, 7);
-    QCOMPARE(acks.at(0).device, psu);
-    QCOMPARE(acks.at(0).param, QStringLiteral("temp"));
+    HistoryRecord ack = rec(HistoryRecord::Acknowledged, acks.at(0).timeMs, 7,
+                            QStringLiteral("temp"), 2, QStringLiteral("seen"));
+    ack.user = QStringLiteral("ivanov");
+    ack.oldState = 2; // the state acknowledged
+    QCOMPARE(fieldsOf(acks.at(0)), fieldsOf(ack));
 
     // Back to NORM: the alarm is gone and cannot be acknowledged any more.
-    store.record(
-        rec(HistoryRecord::StateChange, t0 + 1, 7, psu, QStringLiteral("temp"), -1, QString()));
+    store.record(tempState(t0 + 1, 7, -1));
     fx.log.clear();
     QVERIFY(!store.acknowledge(id, QStringLiteral("ivanov"), QString(), &error));
     const QString expected =
         QStringLiteral("[HistoryStore::acknowledge()] There is no active alarm %1.").arg(id);
     QCOMPARE(error, expected);
     QCOMPARE(fx.log.errors(), QStringList {expected});
-    QCOMPARE(store
-                 .query([] {
-                     HistoryFilter f;
-                     f.kinds = {HistoryRecord::Acknowledged};
-                     return f;
-                 }())
-                 .size(),
-             1);
+    QCOMPARE(store.query(kinds({HistoryRecord::Acknowledged})).size(), 1);
 }
 
 void TstHistoryStore::acknowledgementMadeElsewhereIsSeen()
@@ -507,8 +438,7 @@ void TstHistoryStore::acknowledgementMadeElsewhereIsSeen()
     viewer.setRefreshInterval(20);
     QSignalSpy changed(&viewer, &HistoryStore::activeAlarmsChanged);
 
-    writer.record(rec(HistoryRecord::StateChange, QDateTime::currentMSecsSinceEpoch(), 1,
-                      QStringLiteral("PSU_0001"), QStringLiteral("temp"), 3, QString()));
+    writer.record(tempState(QDateTime::currentMSecsSinceEpoch(), 1, 3));
     QVERIFY(writer.flush());
     QTRY_COMPARE(changed.count(), 1);
     QCOMPARE(viewer.activeAlarms().size(), 1);

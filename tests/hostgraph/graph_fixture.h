@@ -59,6 +59,15 @@ public:
         return graph;
     }
 
+    /// Host @p key (-1: the next free one) of type mux on @p protocol, at
+    /// "h<key>" in folder @p parent.
+    static NodeAttr* addHost(HostGraph& graph, int key, int parent = 0,
+                             const QString& protocol = QStringLiteral("test-tcp"))
+    {
+        const QString name = QStringLiteral("h%1").arg(key);
+        return graph.createNodeAttr(key, QStringLiteral("mux"), protocol, name, 7001, parent, name);
+    }
+
     ProtocolManager protocols;
     std::unique_ptr<HostTypeDb> hostTypes;
     std::unique_ptr<EngineBox> box = std::make_unique<EngineBox>();

@@ -18,8 +18,7 @@ private Q_SLOTS:
     void deletingAFolderTakesItsSubtreeAndEngines();
     void folderThatIsItsOwnParentIsDeleted();
     void unknownKeysAreNotDeleted();
-    void checkSaveWritesOnlyAChangedGraph();
-    void graphReadsTheUserFileAtConstruction();
+    void userFileIsWrittenWhenChangedAndReadAtConstruction();
     void singleHostModeNeitherReadsNorSaves();
 };
 
@@ -28,38 +27,31 @@ void TstHostGraph::keysAreTheFirstGapAmongFoldersAndHosts()
     GraphFixture fx;
     auto graph = fx.freshGraph();
     QCOMPARE(graph->createKey(), 1);
-    QVERIFY(graph->createNodeAttr(1, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                                  QStringLiteral("10.0.0.1"), 7001, 0, QStringLiteral("a")));
-    QVERIFY(graph->createNodeAttr(3, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                                  QStringLiteral("10.0.0.3"), 7001, 0, QStringLiteral("c")));
-    QVERIFY(graph->createFolder(2, 0, QStringLiteral("f")));
+    QVERIFY(fx.addHost(*graph, 1));
+    QVERIFY(fx.addHost(*graph, 3));
+    QVERIFY(graph->createFolder(2, 0, "f"));
     QCOMPARE(graph->createKey(), 4);
     QVERIFY(graph->deleteHost(1));
     QCOMPARE(graph->createKey(), 1);
 
     // A negative key asks for the next free one.
-    FolderItem* folder = graph->createFolder(-1, 0, QStringLiteral("g"));
-    QCOMPARE(folder->key(), 1);
-    NodeAttr* host =
-        graph->createNodeAttr(-1, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                              QStringLiteral("10.0.0.4"), 7001, 1, QStringLiteral("d"));
-    QCOMPARE(host->key(), 4);
+    QCOMPARE(graph->createFolder(-1, 0, "g")->key(), 1);
+    QCOMPARE(fx.addHost(*graph, -1, 1)->key(), 4);
 }
 
 void TstHostGraph::folderKeysAreOnlyComparedWithFolders()
 {
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    QVERIFY(graph->createNodeAttr(5, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                                  QStringLiteral("h"), 7001, 0, QStringLiteral("h")));
+    QVERIFY(fx.addHost(*graph, 5));
     fx.log.clear();
-    QVERIFY(graph->createFolder(5, 0, QStringLiteral("five")));
-    QVERIFY(!graph->createFolder(5, 0, QStringLiteral("again")));
-    QVERIFY(!graph->createBoxFolder(5, 0, QStringLiteral("box"), QStringLiteral("box.xml")));
+    QVERIFY(graph->createFolder(5, 0, "five"));
+    QVERIFY(!graph->createFolder(5, 0, "again"));
+    QVERIFY(!graph->createBoxFolder(5, 0, "box", "box.xml"));
     QCOMPARE(graph->folderList.size(), 1);
     QVERIFY(fx.log.entries().isEmpty()); // a taken folder key is refused silently
     for (int key = 1; key < 5; ++key)
-        QVERIFY(graph->createFolder(-1, 0, QStringLiteral("k")));
+        QVERIFY(graph->createFolder(-1, 0, "k"));
     QCOMPARE(graph->createKey(), 6);
 }
 
@@ -68,12 +60,8 @@ void TstHostGraph::createdHostHasAnEngineAndAKnownTypeOrNone()
     GraphFixture fx;
     auto graph = fx.freshGraph();
     QVERIFY(!graph->modified);
-    NodeAttr* known =
-        graph->createNodeAttr(1, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                              QStringLiteral("10.0.0.1"), 0, 0, QStringLiteral("known"));
-    NodeAttr* unknown =
-        graph->createNodeAttr(2, QStringLiteral("xyz"), QStringLiteral("test-udp"),
-                              QStringLiteral("10.0.0.2"), 9000, 0, QStringLiteral("unknown"));
+    NodeAttr* known = graph->createNodeAttr(1, "mux", "test-tcp", "10.0.0.1", 0, 0, "known");
+    NodeAttr* unknown = graph->createNodeAttr(2, "xyz", "test-udp", "10.0.0.2", 9000, 0, "unknown");
     QVERIFY(known && unknown);
     QVERIFY(graph->modified);
     QCOMPARE(known->hostTypeName(), QStringLiteral("mux"));
@@ -87,7 +75,7 @@ void TstHostGraph::createdHostHasAnEngineAndAKnownTypeOrNone()
     QVERIFY(engine);
     QCOMPARE(engine->nodeAttr(), unknown);
     QCOMPARE(unknown->engineIndex, 1);
-    QCOMPARE(unknown->customVars().value(QStringLiteral("request_limit")), QStringLiteral("16"));
+    QCOMPARE(unknown->customVars().value("request_limit"), QStringLiteral("16"));
     QVERIFY(fx.log.errors().isEmpty());
 }
 
@@ -95,14 +83,11 @@ void TstHostGraph::refusedHostsAreLoggedAndChangeNothing()
 {
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    QVERIFY(graph->createNodeAttr(1, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                                  QStringLiteral("a"), 1, 0, QStringLiteral("a")));
+    QVERIFY(fx.addHost(*graph, 1));
     graph->modified = false;
     fx.log.clear();
-    QVERIFY(!graph->createNodeAttr(1, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                                   QStringLiteral("b"), 1, 0, QStringLiteral("b")));
-    QVERIFY(!graph->createNodeAttr(2, QStringLiteral("mux"), QStringLiteral("snmp"),
-                                   QStringLiteral("c"), 1, 0, QStringLiteral("c")));
+    QVERIFY(!fx.addHost(*graph, 1));
+    QVERIFY(!fx.addHost(*graph, 2, 0, "snmp"));
     QCOMPARE(fx.log.errors(),
              QStringList({QStringLiteral("[HostGraph::createHost()] Key 1 already exists."),
                           QStringLiteral("[HostGraph::createHost()] Protocol 'snmp' does not "
@@ -113,18 +98,15 @@ void TstHostGraph::refusedHostsAreLoggedAndChangeNothing()
 
     // Without a protocol manager no protocol is loaded.
     share::protocolManager = nullptr;
-    QVERIFY(!graph->createNodeAttr(3, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                                   QStringLiteral("d"), 1, 0, QStringLiteral("d")));
+    QVERIFY(!fx.addHost(*graph, 3));
 }
 
 void TstHostGraph::deletingAHostDeletesItsEngine()
 {
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    graph->createNodeAttr(1, QStringLiteral("mux"), QStringLiteral("test-tcp"), QStringLiteral("a"),
-                          1, 0, QStringLiteral("a"));
-    NodeAttr* second = graph->createNodeAttr(2, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                                             QStringLiteral("b"), 1, 0, QStringLiteral("b"));
+    fx.addHost(*graph, 1);
+    NodeAttr* second = fx.addHost(*graph, 2);
     QPointer<Engine> engine = fx.box->getEngine(1);
     graph->modified = false;
     QVERIFY(graph->deleteHost(1));
@@ -145,20 +127,15 @@ void TstHostGraph::deletingAFolderTakesItsSubtreeAndEngines()
 {
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    auto host = [&](int key, int parent) {
-        return graph->createNodeAttr(key, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                                     QStringLiteral("h%1").arg(key), 1, parent,
-                                     QStringLiteral("h%1").arg(key));
-    };
-    graph->createFolder(1, 0, QStringLiteral("top"));
-    graph->createBoxFolder(2, 1, QStringLiteral("sub"), QStringLiteral("box.xml"));
-    graph->createFolder(3, 0, QStringLiteral("other"));
-    graph->createFolder(4, 0, QStringLiteral("empty"));
-    host(10, 1);
-    host(11, 1);
-    host(12, 2);
-    NodeAttr* outside = host(13, 3);
-    NodeAttr* topLevel = host(14, 0);
+    graph->createFolder(1, 0, "top");
+    graph->createBoxFolder(2, 1, "sub", "box.xml");
+    graph->createFolder(3, 0, "other");
+    graph->createFolder(4, 0, "empty");
+    fx.addHost(*graph, 10, 1);
+    fx.addHost(*graph, 11, 1);
+    fx.addHost(*graph, 12, 2);
+    NodeAttr* outside = fx.addHost(*graph, 13, 3);
+    NodeAttr* topLevel = fx.addHost(*graph, 14, 0);
     graph->modified = false;
 
     QVERIFY(graph->deleteFolder(1));
@@ -180,9 +157,9 @@ void TstHostGraph::folderThatIsItsOwnParentIsDeleted()
 {
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    graph->createFolder(1, 1, QStringLiteral("loop"));
-    graph->createFolder(2, 3, QStringLiteral("a"));
-    graph->createFolder(3, 2, QStringLiteral("b"));
+    graph->createFolder(1, 1, "loop");
+    graph->createFolder(2, 3, "a");
+    graph->createFolder(3, 2, "b");
     QVERIFY(graph->deleteFolder(1));
     QVERIFY(graph->deleteFolder(2));
     QVERIFY(graph->folderList.isEmpty());
@@ -192,43 +169,31 @@ void TstHostGraph::unknownKeysAreNotDeleted()
 {
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    graph->createFolder(1, 0, QStringLiteral("f"));
+    graph->createFolder(1, 0, "f");
     graph->modified = false;
     QVERIFY(!graph->deleteHost(1)); // a folder's key is no host's
     QVERIFY(!graph->deleteFolder(7));
     QVERIFY(!graph->modified);
 }
 
-void TstHostGraph::checkSaveWritesOnlyAChangedGraph()
+void TstHostGraph::userFileIsWrittenWhenChangedAndReadAtConstruction()
 {
     GraphFixture fx;
     share::isSingleMode = false;
     const QString path = HostGraph::userFilePath();
     QVERIFY(path.startsWith(fx.dir.path()));
-    QVERIFY(path.contains(QStringLiteral("tavo-client")));
+    QVERIFY(path.contains("tavo-client"));
     QVERIFY(!QFileInfo::exists(path));
-
-    auto graph = fx.freshGraph();
-    QCOMPARE(graph->fileName, path);
-    graph->checkSave();
-    QVERIFY(!QFileInfo::exists(path)); // unchanged: nothing written
-
-    graph->createFolder(1, 0, QStringLiteral("f"));
-    graph->checkSave();
-    QVERIFY(QFileInfo::exists(path)); // the folder was created on the way
-    QVERIFY(!graph->modified);
-}
-
-void TstHostGraph::graphReadsTheUserFileAtConstruction()
-{
-    GraphFixture fx;
-    share::isSingleMode = false;
     {
         auto graph = fx.freshGraph();
-        graph->createFolder(1, 0, QStringLiteral("saved"));
-        graph->createNodeAttr(2, QStringLiteral("mux"), QStringLiteral("test-tcp"),
-                              QStringLiteral("a"), 7001, 1, QStringLiteral("a"));
+        QCOMPARE(graph->fileName, path);
         graph->checkSave();
+        QVERIFY(!QFileInfo::exists(path)); // unchanged: nothing written
+        graph->createFolder(1, 0, "saved");
+        fx.addHost(*graph, 2, 1);
+        graph->checkSave();
+        QVERIFY(QFileInfo::exists(path)); // the folder was created on the way
+        QVERIFY(!graph->modified);
     }
     auto graph = fx.freshGraph();
     QCOMPARE(graph->folderList.size(), 1);
@@ -243,7 +208,7 @@ void TstHostGraph::singleHostModeNeitherReadsNorSaves()
     share::isSingleMode = false;
     {
         auto graph = fx.freshGraph();
-        graph->createFolder(1, 0, QStringLiteral("saved"));
+        graph->createFolder(1, 0, "saved");
         graph->checkSave();
     }
     const QDateTime written = QFileInfo(HostGraph::userFilePath()).lastModified();
@@ -251,7 +216,7 @@ void TstHostGraph::singleHostModeNeitherReadsNorSaves()
     auto graph = fx.freshGraph();
     QVERIFY(graph->folderList.isEmpty());
     QVERIFY(graph->fileName.isEmpty());
-    graph->createFolder(1, 0, QStringLiteral("changed"));
+    graph->createFolder(1, 0, "changed");
     graph->checkSave();
     QCOMPARE(QFileInfo(HostGraph::userFilePath()).lastModified(), written);
     QVERIFY(graph->modified);

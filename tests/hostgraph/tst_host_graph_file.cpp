@@ -110,7 +110,7 @@ namespace {
 // from the protocol's defaults.
 void buildSampleGraph(HostGraph& graph)
 {
-    graph.createFolder(1, 0, QStringLiteral("Сеть Москва"));
+    graph.createFolder(1, 0, "Сеть Москва");
     graph.createBoxFolder(2, 1, QStringLiteral("Rack 7"), QStringLiteral("boxes/rack 7.xml"));
     graph.createFolder(3, 2, QStringLiteral("Nested <&> \"quoted\" 'single'"));
     NodeAttr* mux = graph.createNodeAttr(10, QStringLiteral("mux"), QStringLiteral("test-tcp"),
@@ -138,7 +138,7 @@ void TstHostGraphFile::savedGraphReadsBackItemByItem()
     auto saved = fx.freshGraph();
     buildSampleGraph(*saved);
     fx.log.clear();
-    const QString path = fx.dir.filePath(QStringLiteral("graph.xml"));
+    const QString path = fx.dir.filePath("graph.xml");
     QVERIFY(saved->saveToFile(path));
     QVERIFY(!saved->modified);
     QCOMPARE(
@@ -155,7 +155,7 @@ void TstHostGraphFile::savedGraphReadsBackItemByItem()
     QVERIFY(!loaded->modified);
 
     // And the reading of a read file writes the same bytes again.
-    const QString again = fx.dir.filePath(QStringLiteral("again.xml"));
+    const QString again = fx.dir.filePath("again.xml");
     QVERIFY(loaded->saveToFile(again));
     QFile first(path), second(again);
     QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
@@ -167,7 +167,7 @@ void TstHostGraphFile::fileIsWrittenInTheDocumentedForm()
     GraphFixture fx;
     auto graph = fx.freshGraph();
     buildSampleGraph(*graph);
-    const QString path = fx.dir.filePath(QStringLiteral("graph.xml"));
+    const QString path = fx.dir.filePath("graph.xml");
     QVERIFY(graph->saveToFile(path));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -210,7 +210,7 @@ void TstHostGraphFile::handWrittenFileReadsAsExpected()
 {
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    const QString path = fx.dir.writeFile(QStringLiteral("hand.xml"), graphFile(R"(
+    const QString path = fx.dir.writeFile("hand.xml", graphFile(R"(
   <folder key="4"><alias>first</alias><parent_key>0</parent_key><alias>Узлы</alias></folder>
   <host key="7">
     <protocol>test-tcp</protocol>
@@ -339,7 +339,7 @@ void TstHostGraphFile::readerStopsWithItsMessage()
     QFETCH(QString, message);
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    const QString path = fx.dir.writeFile(QStringLiteral("bad.xml"), content);
+    const QString path = fx.dir.writeFile("bad.xml", content);
     graph->modified = true;
     QVERIFY(!graph->loadFromFile(path));
     QVERIFY(!graph->modified);
@@ -357,7 +357,7 @@ void TstHostGraphFile::itemsBeforeAnErrorStayAndModifiedIsCleared()
     GraphFixture fx;
     auto graph = fx.freshGraph();
     const QString path =
-        fx.dir.writeFile(QStringLiteral("half.xml"),
+        fx.dir.writeFile("half.xml",
                          graphFile(hostElement(1) +
                                    "<folder key=\"2\"><parent_key>0</parent_key><alias>f</alias>"
                                    "</folder><host key=\"3\"><port>x</port></host>" +
@@ -373,7 +373,7 @@ void TstHostGraphFile::refusedHostIsSkippedAndReadingGoesOn()
 {
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    const QString path = fx.dir.writeFile(QStringLiteral("skip.xml"),
+    const QString path = fx.dir.writeFile("skip.xml",
                                           graphFile(hostElement(5, "snmp") + hostElement(6) +
                                                     hostElement(6) + hostElement(7, "test-udp")));
     QVERIFY(graph->loadFromFile(path));
@@ -405,7 +405,7 @@ void TstHostGraphFile::missingFileIsLogged()
 {
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    const QString path = fx.dir.filePath(QStringLiteral("none.xml"));
+    const QString path = fx.dir.filePath("none.xml");
     QVERIFY(!graph->loadFromFile(path));
     QCOMPARE(
         fx.log.errors(),
@@ -452,7 +452,7 @@ void TstHostGraphFile::hostileFileIsRefused()
     QFETCH(QString, firstError);
     GraphFixture fx;
     auto graph = fx.freshGraph();
-    const QString path = fx.dir.writeFile(QStringLiteral("hostile.xml"), content);
+    const QString path = fx.dir.writeFile("hostile.xml", content);
     QVERIFY(!graph->loadFromFile(path));
     QVERIFY2(fx.log.errors().value(0).startsWith(firstError), qPrintable(fx.log.errors().value(0)));
     QVERIFY(graph->folderList.isEmpty());
@@ -492,7 +492,7 @@ void TstHostGraphFile::failedSaveKeepsTheOldFile()
     GraphFixture fx;
     auto graph = fx.freshGraph();
     graph->createFolder(1, 0, QStringLiteral("old"));
-    const QString path = fx.dir.filePath(QStringLiteral("graph.xml"));
+    const QString path = fx.dir.filePath("graph.xml");
     QVERIFY(graph->saveToFile(path));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -526,7 +526,7 @@ void TstHostGraphFile::unwritablePathFailsSilently()
     GraphFixture fx;
     auto graph = fx.freshGraph();
     graph->createFolder(1, 0, QStringLiteral("f"));
-    QVERIFY(!graph->saveToFile(fx.dir.filePath(QStringLiteral("no/such/dir/graph.xml"))));
+    QVERIFY(!graph->saveToFile(fx.dir.filePath("no/such/dir/graph.xml")));
     QVERIFY(fx.log.entries().isEmpty());
     QVERIFY(graph->modified);
 }

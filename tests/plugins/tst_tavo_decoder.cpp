@@ -33,7 +33,7 @@ struct DecoderFixture : KernelFixture
     }
     Param* param(const char* name) const
     {
-        Device* device = db->findDevice(QStringLiteral("E1_0001"));
+        Device* device = db->findDevice("E1_0001");
         return device ? device->parametersByName.value(QLatin1String(name)) : nullptr;
     }
     void feed(const QByteArray& bytes, bool datagram = false)
@@ -181,7 +181,7 @@ void TstTavoDecoder::removedDeviceIsAnnounced()
     QSignalSpy removed(fx.db.get(), &DeviceDb::signalDeviceDelete);
     fx.feed(dev("tavo:E1-0001"));
     QCOMPARE(removed.count(), 1);
-    QVERIFY(!fx.db->findDevice(QStringLiteral("E1_0001")));
+    QVERIFY(!fx.db->findDevice("E1_0001"));
     fx.feed("VAL 1 0 1\n"); // a value for the gone device is dropped quietly
     QCOMPARE(fx.decoder.malformedLines(), 0);
 }

@@ -13,19 +13,10 @@ class TstTranslation : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void translationIsEmbedded();
-    void messagesComeOutInRussian();
+    void embeddedTranslationTurnsMessagesRussian();
 };
 
-void TstTranslation::translationIsEmbedded()
-{
-    QVERIFY(QFile::exists(QStringLiteral(":/i18n/translations/tavo_kernel_ru.qm")));
-    QTranslator translator;
-    QVERIFY(translator.load(QStringLiteral(":/i18n/translations/tavo_kernel_ru.qm")));
-    QVERIFY(!translator.isEmpty());
-}
-
-void TstTranslation::messagesComeOutInRussian()
+void TstTranslation::embeddedTranslationTurnsMessagesRussian()
 {
     KernelFixture fx;
     QTranslator translator;

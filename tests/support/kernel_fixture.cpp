@@ -1,6 +1,8 @@
 #include "kernel_fixture.h"
 
 #include "classes/class_db.h"
+#include "devices/device_db.h"
+#include "devices/paramlist.h"
 #include "foundation/app_shared.h"
 
 KernelFixture::KernelFixture()
@@ -39,4 +41,20 @@ ClassDb* KernelFixture::loadClasses()
     m_classDb = std::make_unique<ClassDb>(nullptr);
     share::classDb = m_classDb.get();
     return m_classDb.get();
+}
+
+void readEveryParamOfNewDevices(DeviceDb* db)
+{
+    QObject::connect(db, &DeviceDb::signalDeviceAppended, db,
+                     [db](const QString& className, int tag, int baseTag) {
+                         QString name;
+                         if (!DeviceDb::makeUpDeviceName(name, className, tag, baseTag))
+                             return;
+                         Device* device = db->findDevice(name);
+                         if (!device || !device->populateDevice())
+                             return;
+                         int ticket = db->getTicketId(name);
+                         for (const Param* p : qAsConst(device->parameters))
+                             db->setTicket(name, p->DbEntity::name, ticket, 1);
+                     });
 }

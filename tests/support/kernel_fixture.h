@@ -42,3 +42,9 @@ public:
 private:
     std::unique_ptr<ClassDb> m_classDb;
 };
+
+class DeviceDb;
+
+/// Every parameter of each device that @p db gains from now on is read each
+/// second, as by a client subscribed to everything.
+void readEveryParamOfNewDevices(DeviceDb* db);

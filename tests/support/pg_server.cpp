@@ -115,12 +115,9 @@ bool PgServer::available()
     return !isRoot() || (::getpwnam(serverUserName) && !runuserPath().isEmpty());
 }
 
-QString PgServer::url() const
+QString PgServer::url(const QString& database) const
 {
-    return QStringLiteral("postgresql://%1@%2:%3/%4")
-        .arg(user(), host())
-        .arg(m_port)
-        .arg(database());
+    return QStringLiteral("postgresql://%1@%2:%3/%4").arg(user(), host()).arg(m_port).arg(database);
 }
 
 QString PgServer::dataDir() const

@@ -46,10 +46,8 @@ public:
     static QString host() { return QStringLiteral("127.0.0.1"); }
     static QString user() { return QStringLiteral("tavo"); }
     static QString database() { return QStringLiteral("tavo"); }
-    /// "postgresql://tavo@127.0.0.1:<port>/tavo"
-    QString url() const;
-    /// The folder of the server's Unix socket.
-    QString socketDir() const;
+    /// "postgresql://tavo@127.0.0.1:<port>/<database>"
+    QString url(const QString& database = PgServer::database()) const;
 
     /// What the harness noted and the server logged so far, for failure
     /// messages.
@@ -69,6 +67,7 @@ private:
     void serverUserCommand(const QString& tool, const QStringList& arguments, QString* program,
                            QStringList* commandLine) const;
     QString dataDir() const;
+    QString socketDir() const;
     void note(const QString& text);
 
     QTemporaryDir m_dir;

@@ -48,11 +48,6 @@ SnmpAgent::~SnmpAgent()
     stop();
 }
 
-void SnmpAgent::addConfigLine(const QString& line)
-{
-    m_extraConfig.append(line);
-}
-
 QString SnmpAgent::configPath() const
 {
     return m_dir.filePath(QStringLiteral("snmpd.conf"));
@@ -73,7 +68,7 @@ bool SnmpAgent::writeConfig() const
         QStringLiteral("sysLocation %1").arg(location()),
         // Without it snmpd has no sysServices.0 at all.
         QStringLiteral("sysServices 72"),
-        QStringLiteral("proc %1").arg(missingProcess()),
+        QStringLiteral("proc tavo-no-such-process"),
         // A threshold of 0 switches the check off; any negative one is
         // always exceeded.
         QStringLiteral("load -1 -1 -1"),
@@ -81,7 +76,6 @@ bool SnmpAgent::writeConfig() const
         // Otherwise every request is logged.
         QStringLiteral("dontLogTCPWrappersConnects yes"),
     };
-    lines += m_extraConfig;
 
     QFile file(configPath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -209,33 +203,22 @@ bool SnmpAgent::runTool(const QString& program, const QStringList& arguments, QB
     if (!tool.waitForFinished(toolTimeoutMs)) {
         tool.kill();
         tool.waitForFinished(toolTimeoutMs);
-        m_lastError = QStringLiteral("%1 did not finish").arg(program);
         return false;
     }
     if (out)
         *out = tool.readAllStandardOutput();
-    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
-        m_lastError = QString::fromLocal8Bit(tool.readAllStandardError()).trimmed();
-        return false;
-    }
-    return true;
+    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
 }
 
-QString SnmpAgent::get(const QString& oid) const
+QString SnmpAgent::getText(const QString& oid) const
 {
     QByteArray out;
     if (!runTool(QStringLiteral("snmpget"),
                  {QStringLiteral("-v2c"), QStringLiteral("-c"), readCommunity(),
                   QStringLiteral("-On"), QStringLiteral("-Oqvt"), address(), oid},
-                 &out)) {
+                 &out))
         return QString();
-    }
-    return QString::fromUtf8(out).trimmed();
-}
-
-QString SnmpAgent::getText(const QString& oid) const
-{
-    const QString value = get(oid);
+    const QString value = QString::fromUtf8(out).trimmed();
     if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
         return value.mid(1, value.size() - 2);
     return value;
@@ -257,12 +240,4 @@ QStringList SnmpAgent::walk(const QString& oid) const
             lines.append(text);
     }
     return lines;
-}
-
-bool SnmpAgent::set(const QString& oid, char type, const QString& value)
-{
-    return runTool(QStringLiteral("snmpset"),
-                   {QStringLiteral("-v2c"), QStringLiteral("-c"), writeCommunity(),
-                    QStringLiteral("-On"), address(), oid, QString(QLatin1Char(type)), value},
-                   nullptr);
 }

@@ -16,9 +16,8 @@
  * The configuration gives read access with the community "public" and write
  * access with "private", a fixed sysLocation (read-only, as snmpd makes every
  * object set in its configuration), a writable sysContact, a monitored
- * process that never runs (prErrorFlag.1 is 1), load thresholds that are
- * always exceeded (laErrorFlag is 1 in every row) and the root file system in
- * dskTable.
+ * process that never runs, load thresholds that are always exceeded and the
+ * root file system in dskTable.
  *
  * The agent's port is its own once start() returns: snmpd writes its pid
  * file only after binding, and start() waits for that.
@@ -37,11 +36,6 @@ public:
     static QString writeCommunity() { return QStringLiteral("private"); }
     /// sysLocation.0 as configured, without the quotes snmpget adds.
     static QString location() { return QStringLiteral("tavo-test-lab"); }
-    /// prNames.1; no process of this name runs, so prErrorFlag.1 is 1.
-    static QString missingProcess() { return QStringLiteral("tavo-no-such-process"); }
-
-    /// Appended to the configuration written by the next start().
-    void addConfigLine(const QString& line);
 
     /// Starts the agent on a free port (retried on another port when the one
     /// found is taken meanwhile) and waits, at most about 10 s, until it
@@ -63,28 +57,19 @@ public:
     /// "127.0.0.1:<port>", the agent address as the Net-SNMP tools take it.
     QString address() const;
 
-    /// The value of one object as `snmpget -On -Oqvt` prints it, trimmed:
-    /// strings in double quotes, TimeTicks as a plain number, OIDs dotted with
-    /// a leading ".", "No Such Object ..." / "No Such Instance ..." for
-    /// absent ones; empty when the agent did not answer.
-    QString get(const QString& oid) const;
-    /// get() with one pair of enclosing double quotes removed.
+    /// The value of one object as `snmpget -On -Oqvt` prints it, trimmed and
+    /// without the double quotes around strings: TimeTicks as a plain number,
+    /// OIDs dotted with a leading "."; empty when the agent did not answer.
     QString getText(const QString& oid) const;
     /// Every "oid value" line of `snmpwalk -On -Oqt` below @p oid; the oids
     /// have a leading ".".
     QStringList walk(const QString& oid) const;
-    /// `snmpset` with the write community; @p type is the snmpset type
-    /// letter (i, u, s, x, d, a, o, t, ...). True when the agent accepted
-    /// it; otherwise lastError() tells why ("notWritable", "noAccess", ...).
-    bool set(const QString& oid, char type, const QString& value);
-    /// The standard error of the last failed tool run.
-    QString lastError() const { return m_lastError; }
 
     /// What the agent logged so far, for failure messages.
     QByteArray log() const;
-    QString configPath() const;
 
 private:
+    QString configPath() const;
     bool launch();
     bool waitUntilAnswering();
     /// Runs a Net-SNMP tool against the agent; false when it failed or did
@@ -94,7 +79,5 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
-    QStringList m_extraConfig;
     quint16 m_port = 0;
-    mutable QString m_lastError;
 };

@@ -7,10 +7,24 @@ UdpRelay::UdpRelay(quint16 targetPort, int dropEvery, QObject* parent)
     , m_targetPort(targetPort)
     , m_dropEvery(dropEvery)
 {
-    // For QSignalSpy and queued connections.
-    qRegisterMetaType<UdpRelay::Direction>();
-    connect(&m_front, &QUdpSocket::readyRead, this, &UdpRelay::readFromClients);
-    connect(&m_back, &QUdpSocket::readyRead, this, &UdpRelay::readFromServer);
+    connect(&m_front, &QUdpSocket::readyRead, this, [this] {
+        while (m_front.hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = m_front.receiveDatagram();
+            if (!datagram.isValid())
+                continue;
+            m_clientAddress = datagram.senderAddress();
+            m_clientPort = quint16(datagram.senderPort());
+            if (!dropNext(ToServer))
+                m_back.writeDatagram(datagram.data(), QHostAddress::LocalHost, m_targetPort);
+        }
+    });
+    connect(&m_back, &QUdpSocket::readyRead, this, [this] {
+        while (m_back.hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = m_back.receiveDatagram();
+            if (datagram.isValid() && m_clientPort != 0 && !dropNext(ToClient))
+                m_front.writeDatagram(datagram.data(), m_clientAddress, m_clientPort);
+        }
+    });
 }
 
 bool UdpRelay::start()
@@ -24,39 +38,6 @@ bool UdpRelay::dropNext(Direction direction)
 {
     ++m_seen[direction];
     const bool drop = m_blocked || (m_dropEvery > 0 && m_seen[direction] % m_dropEvery == 0);
-    if (drop) {
-        ++m_dropped[direction];
-        Q_EMIT datagramDropped(direction);
-    }
+    m_dropped[direction] += drop ? 1 : 0;
     return drop;
-}
-
-void UdpRelay::readFromClients()
-{
-    while (m_front.hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = m_front.receiveDatagram();
-        if (!datagram.isValid())
-            continue;
-        m_clientAddress = datagram.senderAddress();
-        m_clientPort = static_cast<quint16>(datagram.senderPort());
-        if (dropNext(ToServer))
-            continue;
-        m_back.writeDatagram(datagram.data(), QHostAddress::LocalHost, m_targetPort);
-        ++m_forwarded[ToServer];
-        Q_EMIT datagramForwarded(ToServer);
-    }
-}
-
-void UdpRelay::readFromServer()
-{
-    while (m_back.hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = m_back.receiveDatagram();
-        if (!datagram.isValid() || m_clientPort == 0)
-            continue;
-        if (dropNext(ToClient))
-            continue;
-        m_front.writeDatagram(datagram.data(), m_clientAddress, m_clientPort);
-        ++m_forwarded[ToClient];
-        Q_EMIT datagramForwarded(ToClient);
-    }
 }

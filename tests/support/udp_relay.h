@@ -9,13 +9,12 @@
  * that arrive on port() are sent on to 127.0.0.1:<target port>, and the
  * server's answers go back to the client that sent last.
  *
- * With dropEvery() N above 0, the relay drops every Nth datagram of each
+ * With dropEvery N above 0, the relay drops every Nth datagram of each
  * direction, counted separately: with N = 3 the 3rd, 6th, 9th, ... request
  * and the 3rd, 6th, 9th, ... answer are lost. While blocked, every datagram
  * is dropped (and counted), as if the server had gone away.
  *
- * Event-driven: it works while the event loop runs (QTRY_VERIFY, QSignalSpy
- * wait).
+ * Event-driven: it works while the event loop runs.
  */
 class UdpRelay : public QObject
 {
@@ -23,7 +22,6 @@ class UdpRelay : public QObject
 
 public:
     enum Direction { ToServer = 0, ToClient = 1 };
-    Q_ENUM(Direction)
 
     explicit UdpRelay(quint16 targetPort, int dropEvery = 0, QObject* parent = nullptr);
 
@@ -31,27 +29,10 @@ public:
     bool start();
     /// The port the clients send to; 0 before start().
     quint16 port() const { return m_front.localPort(); }
-
-    quint16 targetPort() const { return m_targetPort; }
-    /// A server restarted elsewhere; the counters go on.
-    void setTargetPort(quint16 port) { m_targetPort = port; }
-    int dropEvery() const { return m_dropEvery; }
-    /// Takes effect for the next datagram; the position in the count of
-    /// each direction is kept.
-    void setDropEvery(int n) { m_dropEvery = n; }
-    bool isBlocked() const { return m_blocked; }
     void setBlocked(bool blocked) { m_blocked = blocked; }
-
-    int forwarded(Direction direction) const { return m_forwarded[direction]; }
     int dropped(Direction direction) const { return m_dropped[direction]; }
 
-Q_SIGNALS:
-    void datagramForwarded(UdpRelay::Direction direction);
-    void datagramDropped(UdpRelay::Direction direction);
-
 private:
-    void readFromClients();
-    void readFromServer();
     /// Counts the datagram in its direction; true when it is to be lost.
     bool dropNext(Direction direction);
 
@@ -63,6 +44,5 @@ private:
     QHostAddress m_clientAddress;
     quint16 m_clientPort = 0;
     int m_seen[2] = {0, 0};
-    int m_forwarded[2] = {0, 0};
     int m_dropped[2] = {0, 0};
 };

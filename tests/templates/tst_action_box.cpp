@@ -1,10 +1,4 @@
-#include "connections/engine.h"
-#include "connections/engine_box.h"
-#include "devices/device_db.h"
-#include "devices/paramlist.h"
-#include "foundation/app_shared.h"
-#include "hostgraph/host_graph.h"
-#include "kernel_fixture.h"
+#include "hosts_fixture.h"
 #include "templates/action_box.h"
 #include "templates/sax_template_parser.h"
 
@@ -14,7 +8,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -66,9 +59,30 @@ QStringList writesOf(DeviceDb* db)
     return writes;
 }
 
-/// Hosts without a protocol and a class E1 whose reference "make" writes
-/// the parameter "create" of the controlling class CTRL.
-struct BoxFixture : KernelFixture
+/// Every field of every action, to compare lists whole.
+QStringList describe(const QList<Action*>& actions)
+{
+    QStringList lines;
+    for (const Action* action : actions) {
+        QString line = action->device ? action->device->className : QStringLiteral("-");
+        const ParamHelper* p = action->param;
+        line += QStringLiteral(" %1 %2 '%3' %4")
+                    .arg(p->name)
+                    .arg(p->type)
+                    .arg(p->value)
+                    .arg(p->execute);
+        if (const ConditionHelper* c = action->condition)
+            line += QStringLiteral(" if %1 %2 %3 %4 %5")
+                        .arg(c->type)
+                        .arg(c->btag, c->tag, c->name, c->value);
+        lines << line;
+    }
+    return lines;
+}
+
+/// A class E1 whose reference "make" writes the parameter "create" of the
+/// controlling class CTRL.
+struct BoxFixture : HostsFixture
 {
     BoxFixture()
     {
@@ -85,30 +99,15 @@ struct BoxFixture : KernelFixture
   <param name="destroy"><access>RW</access></param>
 </class>)");
         loadClasses();
-        share::engineBox = &box;
     }
-    ~BoxFixture() { share::engineBox = nullptr; }
-
-    DeviceDb* addHost()
+    /// A host with the devices @p classes, the n-th with tag and code n + 1.
+    DeviceDb* addHost(const QStringList& classes = {})
     {
-        const int key = int(nodes.size()) + 1;
-        nodes.emplace_back(std::make_unique<NodeAttr>(key, 0, QStringLiteral("h%1").arg(key),
-                                                      QStringLiteral("none"), QStringLiteral("h"),
-                                                      QString(), 1, nullptr));
-        return box.createEngine(nodes.back().get())->deviceDb();
+        DeviceDb* db = addEngine()->deviceDb();
+        for (int i = 0; i < classes.size(); ++i)
+            addDevice(db, classes.at(i), i + 1, i + 1);
+        return db;
     }
-    static Device* addDevice(DeviceDb* db, const QString& className, int tag, int code)
-    {
-        Device* device = db->addDevice(className, tag, 0, code, Tavo::NativeProtocol, QString());
-        if (device && device->populateDevice()) {
-            for (Param* param : qAsConst(device->parameters))
-                db->setParamCode(code, param->DbEntity::name, param->indexInDevice);
-        }
-        return device;
-    }
-
-    EngineBox box;
-    std::vector<std::unique_ptr<NodeAttr>> nodes;
 };
 
 } // namespace
@@ -161,8 +160,8 @@ void TstActionBox::tagListsFollowTheirRules()
     if (!tags.isEmpty())
         QVERIFY(ActionBox::checkDevTagCond(tags.last(), text));
     QVERIFY(!ActionBox::checkDevTagCond(99, text));
-    QVERIFY(ActionBox::checkDevTagCond(2, 0, QStringLiteral("1-3"), QStringLiteral("0")));
-    QVERIFY(!ActionBox::checkDevTagCond(2, 1, QStringLiteral("1-3"), QStringLiteral("0")));
+    QVERIFY(ActionBox::checkDevTagCond(2, 0, "1-3", "0"));
+    QVERIFY(!ActionBox::checkDevTagCond(2, 1, "1-3", "0"));
 }
 
 void TstActionBox::valueConditionsMatchWholeValues_data()
@@ -187,53 +186,48 @@ void TstActionBox::valueConditionsMatchWholeValues()
 void TstActionBox::writesFollowTheParameterType()
 {
     BoxFixture fx;
-    DeviceDb* db = fx.addHost();
-    BoxFixture::addDevice(db, QStringLiteral("E1"), 1, 1);
-    const QString e1 = QStringLiteral("E1_0001");
-    std::unique_ptr<Action> level(makeAction(QStringLiteral("E1"), QStringLiteral("level"), "12"));
-    std::unique_ptr<Action> gain(
-        makeAction(QStringLiteral("E1"), QStringLiteral("gain"), "-3", Tavo::INT));
-    std::unique_ptr<Action> label(
-        makeAction(QStringLiteral("E1"), QStringLiteral("label"), "Port", Tavo::ASCIIZ));
-    std::unique_ptr<Action> volts(
-        makeAction(QStringLiteral("E1"), QStringLiteral("volts"), "1.5", Tavo::FLOAT));
-    std::unique_ptr<Action> junk(makeAction(QStringLiteral("E1"), QStringLiteral("level"), "x"));
-    QVERIFY(ActionBox::writeParam(db, e1, level.get()));
-    QVERIFY(ActionBox::writeParam(db, e1, gain.get()));
-    QVERIFY(ActionBox::writeParam(db, e1, label.get()));
-    QVERIFY(!ActionBox::writeParam(db, e1, volts.get())); // never from a file
-    QVERIFY(ActionBox::writeParam(db, e1, junk.get())); // not a number: 0
-    QCOMPARE(
-        writesOf(db),
-        QStringList({QStringLiteral("E1_0001.level=12"), QStringLiteral("E1_0001.gain=4294967293"),
-                     QStringLiteral("E1_0001.label=Port"), QStringLiteral("E1_0001.level=0")}));
+    DeviceDb* db = fx.addHost({"E1"});
+    // A FLOAT is never written from a file; what is not a number writes 0.
+    const struct
+    {
+        const char *param, *value;
+        int type;
+        bool written;
+    } writes[] = {{"level", "12", Tavo::UINT, true},
+                  {"gain", "-3", Tavo::INT, true},
+                  {"label", "Port", Tavo::ASCIIZ, true},
+                  {"volts", "1.5", Tavo::FLOAT, false},
+                  {"level", "x", Tavo::UINT, true}};
+    for (const auto& write : writes) {
+        std::unique_ptr<Action> action(makeAction("E1", write.param, write.value, write.type));
+        QCOMPARE(ActionBox::writeParam(db, "E1_0001", action.get()), write.written);
+    }
+    QCOMPARE(writesOf(db),
+             QStringList({"E1_0001.level=12", "E1_0001.gain=4294967293", "E1_0001.label=Port",
+                          "E1_0001.level=0"}));
 }
 
 void TstActionBox::referenceWritesTheControllingDevice()
 {
     BoxFixture fx;
     DeviceDb* db = fx.addHost();
-    BoxFixture::addDevice(db, QStringLiteral("CTRL"), 2, 9);
-    std::unique_ptr<Action> make(withTags(makeAction(QStringLiteral("E1"), QStringLiteral("make"),
-                                                     "5", Tavo::UINT, ParamHelper::Create),
-                                          QStringLiteral("0"), QStringLiteral("2")));
+    fx.addDevice(db, "CTRL", 2, 9);
+    std::unique_ptr<Action> make(
+        withTags(makeAction("E1", "make", "5", Tavo::UINT, ParamHelper::Create), "0", "2"));
     QVERIFY(ActionBox::writeParam(db, make.get()));
-    QCOMPARE(writesOf(db), QStringList {QStringLiteral("CTRL_0002.create=5")});
-
-    std::unique_ptr<Action> unknownClass(
-        makeAction(QStringLiteral("XX"), QStringLiteral("make"), "5"));
-    std::unique_ptr<Action> unknownParam(
-        makeAction(QStringLiteral("E1"), QStringLiteral("nope"), "5"));
-    QVERIFY(!ActionBox::writeParam(db, unknownClass.get()));
-    QVERIFY(!ActionBox::writeParam(db, unknownParam.get()));
+    QCOMPARE(writesOf(db), QStringList {"CTRL_0002.create=5"});
+    for (const char* deviceClass : {"XX", "E1"}) {
+        std::unique_ptr<Action> unknown(
+            makeAction(deviceClass, deviceClass[0] == 'X' ? "make" : "nope", "5"));
+        QVERIFY(!ActionBox::writeParam(db, unknown.get()));
+    }
 }
 
 void TstActionBox::templateNeedsAConnectedHost()
 {
     BoxFixture fx;
-    DeviceDb* db = fx.addHost();
-    BoxFixture::addDevice(db, QStringLiteral("E1"), 1, 1);
-    QList<Action*> actions {makeAction(QStringLiteral("E1"), QStringLiteral("level"), "3")};
+    DeviceDb* db = fx.addHost({"E1"});
+    QList<Action*> actions {makeAction("E1", "level", "3")};
     ActionBox box(nullptr);
     // The engine speaks no protocol, so it never connects.
     QVERIFY(!box.evaluateTemplate(actions, 1, QStringLiteral("E1_0001")));
@@ -262,22 +256,15 @@ void TstActionBox::profileWithoutActionsChecksEveryHost()
 void TstActionBox::profileStagesWaitForTheirConfirmations()
 {
     BoxFixture fx;
-    DeviceDb* db = fx.addHost();
-    BoxFixture::addDevice(db, QStringLiteral("E1"), 1, 1);
-    BoxFixture::addDevice(db, QStringLiteral("E1"), 2, 2);
-    BoxFixture::addDevice(db, QStringLiteral("CTRL"), 0, 9);
+    DeviceDb* db = fx.addHost({"E1", "E1"});
+    fx.addDevice(db, "CTRL", 0, 9);
 
     QPointer<ActionBox> box = new ActionBox(nullptr);
     QSignalSpy checked(box.data(), &ActionBox::signalCheckProfile);
     box->actions = {
-        withTags(makeAction(QStringLiteral("E1"), QStringLiteral("make"), "clear", Tavo::UINT,
-                            ParamHelper::Destroy),
-                 QStringLiteral("0"), QStringLiteral("0")),
-        withTags(makeAction(QStringLiteral("E1"), QStringLiteral("make"), "7", Tavo::UINT,
-                            ParamHelper::Create),
-                 QStringLiteral("0"), QStringLiteral("0")),
-        withValue(makeAction(QStringLiteral("E1"), QStringLiteral("gain"), "1", Tavo::INT),
-                  QStringLiteral("level"), QStringLiteral("4*")),
+        withTags(makeAction("E1", "make", "clear", Tavo::UINT, ParamHelper::Destroy), "0", "0"),
+        withTags(makeAction("E1", "make", "7", Tavo::UINT, ParamHelper::Create), "0", "0"),
+        withValue(makeAction("E1", "gain", "1", Tavo::INT), "level", "4*"),
     };
     box->hostKeys = {1};
     box->evaluateProfile();
@@ -291,7 +278,7 @@ void TstActionBox::profileStagesWaitForTheirConfirmations()
     QCOMPARE(box->stage, 1);
     QCOMPARE(box->pendingCreations, 1);
 
-    BoxFixture::addDevice(db, QStringLiteral("E1"), 3, 3);
+    fx.addDevice(db, "E1", 3, 3);
     QCOMPARE(box->stage, 3);
     QCOMPARE(box->pendingReads, 1);
     QVERIFY(checked.isEmpty());
@@ -307,13 +294,10 @@ void TstActionBox::profileStagesWaitForTheirConfirmations()
 void TstActionBox::mainStageWritesEveryTaggedDeviceInOrder()
 {
     BoxFixture fx;
-    DeviceDb* db = fx.addHost();
-    BoxFixture::addDevice(db, QStringLiteral("E1"), 1, 1);
-    BoxFixture::addDevice(db, QStringLiteral("E1"), 2, 2);
+    DeviceDb* db = fx.addHost({"E1", "E1"});
     QList<Action*> actions {
-        withTags(makeAction(QStringLiteral("E1"), QStringLiteral("level"), "9"),
-                 QStringLiteral("0"), QStringLiteral("1-2")),
-        makeAction(QStringLiteral("E1"), QStringLiteral("level"), "8"), // no condition
+        withTags(makeAction("E1", "level", "9"), "0", "1-2"),
+        makeAction("E1", "level", "8"), // no condition
     };
     ActionBox box(nullptr);
     QVERIFY(box.funcMain(actions, db));
@@ -348,9 +332,8 @@ void TstActionBox::hostThatNeverConfirmsFailsByTheWatchdog()
     QSignalSpy checked(box.data(), &ActionBox::signalCheckProfile);
     QSignalSpy finished(box.data(), &ActionBox::signalEvaluateProfileFinish);
     // Deleting every E1 of a host that has none: no deletion ever comes.
-    box->actions = {withTags(makeAction(QStringLiteral("E1"), QStringLiteral("make"), "clear",
-                                        Tavo::UINT, ParamHelper::Destroy),
-                             QStringLiteral("0"), QStringLiteral("0"))};
+    box->actions = {
+        withTags(makeAction("E1", "make", "clear", Tavo::UINT, ParamHelper::Destroy), "0", "0")};
     box->hostKeys = {1};
     box->evaluateProfile();
     QCOMPARE(box->pendingDeletions, 0);
@@ -364,10 +347,10 @@ void TstActionBox::writtenProfileReadsBack()
     KernelFixture fx;
     QList<Action*> written;
     for (int type : {Tavo::UINT, Tavo::INT, Tavo::FLOAT, Tavo::ASCIIZ, Tavo::BYTE_ARRAY})
-        written << makeAction(QStringLiteral("E1"), QStringLiteral("p%1").arg(type),
+        written << makeAction("E1", QStringLiteral("p%1").arg(type),
                               QStringLiteral("v%1 & <x>").arg(type), type);
-    withTags(written[0], QStringLiteral("0,1"), QStringLiteral("1-4"));
-    withValue(written[1], QStringLiteral("level"), QStringLiteral("4?*"));
+    withTags(written[0], "0,1", "1-4");
+    withValue(written[1], "level", "4?*");
     written[2]->param->execute = ParamHelper::Create;
     written[3]->param->execute = ParamHelper::Destroy;
     delete written[4]->device;
@@ -382,26 +365,8 @@ void TstActionBox::writtenProfileReadsBack()
                             "<profile>\n    <action>\n        <device class=\"E1\"/>\n"));
 
     QList<Action*> read;
-    SaxTemplateParser parser;
-    QVERIFY(parser.readFile(path, read));
-    QCOMPARE(read.size(), written.size());
-    for (int i = 0; i < read.size(); ++i) {
-        QCOMPARE(bool(read[i]->device), bool(written[i]->device));
-        if (read[i]->device)
-            QCOMPARE(read[i]->device->className, written[i]->device->className);
-        QCOMPARE(read[i]->param->name, written[i]->param->name);
-        QCOMPARE(read[i]->param->type, written[i]->param->type);
-        QCOMPARE(read[i]->param->value, written[i]->param->value);
-        QCOMPARE(read[i]->param->execute, written[i]->param->execute);
-        QCOMPARE(bool(read[i]->condition), bool(written[i]->condition));
-        if (read[i]->condition) {
-            QCOMPARE(read[i]->condition->type, written[i]->condition->type);
-            QCOMPARE(read[i]->condition->btag, written[i]->condition->btag);
-            QCOMPARE(read[i]->condition->tag, written[i]->condition->tag);
-            QCOMPARE(read[i]->condition->name, written[i]->condition->name);
-            QCOMPARE(read[i]->condition->value, written[i]->condition->value);
-        }
-    }
+    QVERIFY(SaxTemplateParser().readFile(path, read));
+    QCOMPARE(describe(read), describe(written));
     qDeleteAll(read);
     qDeleteAll(written);
 
@@ -414,10 +379,10 @@ void TstActionBox::writtenConditionFollowsItsType()
     KernelFixture fx;
     QList<Action*> written;
     for (int i = 0; i < 5; ++i)
-        written << makeAction(QStringLiteral("E1"), QStringLiteral("level"), QStringLiteral("1"));
-    withValue(written[0], QStringLiteral("gain"), QStringLiteral("4?*"));
-    withTags(written[1], QStringLiteral("0,1"), QStringLiteral("1-4"));
-    withTags(written[2], QStringLiteral("5"), QStringLiteral("6"));
+        written << makeAction("E1", "level", QStringLiteral("1"));
+    withValue(written[0], "gain", "4?*");
+    withTags(written[1], "0,1", "1-4");
+    withTags(written[2], "5", "6");
     written[2]->condition->type = ConditionHelper::None; // texts left over from a tag condition
     written[3]->condition = new ConditionHelper; // type 0, nothing else set
     written[3]->param->execute = ParamHelper::Create;

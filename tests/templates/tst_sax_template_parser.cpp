@@ -51,7 +51,7 @@ private Q_SLOTS:
 void TstSaxTemplateParser::profileReadsIntoActions()
 {
     KernelFixture fx;
-    const QString path = fx.dir.writeFile(QStringLiteral("p.xml"), profile);
+    const QString path = fx.dir.writeFile("p.xml", profile);
     ActionList list;
     QVERIFY(SaxTemplateParser().readFile(path, list.actions));
     QCOMPARE(fx.log.errors(), QStringList());
@@ -103,7 +103,7 @@ void TstSaxTemplateParser::templateAndProfileAreTold()
     QFETCH(int, kind);
     QFETCH(QString, error);
     KernelFixture fx;
-    const QString path = fx.dir.writeFile(QStringLiteral("t.xml"), content);
+    const QString path = fx.dir.writeFile("t.xml", content);
     QCOMPARE(SaxTemplateParser().isTemplate(path), kind);
     const QStringList expected = error.isEmpty()
         ? QStringList()
@@ -137,9 +137,8 @@ void TstSaxTemplateParser::paramTypesReadBack()
     KernelFixture fx;
     const QByteArray attr =
         keyword.isEmpty() ? QByteArray() : " type=\"" + keyword.toLatin1() + "\"";
-    const QString path =
-        fx.dir.writeFile(QStringLiteral("t.xml"),
-                         "<template><action><param name=\"p\"" + attr + "/></action></template>");
+    const QString path = fx.dir.writeFile(
+        "t.xml", "<template><action><param name=\"p\"" + attr + "/></action></template>");
     ActionList list;
     QVERIFY(SaxTemplateParser().readFile(path, list.actions));
     QCOMPARE(list.actions.first()->param->type, type);
@@ -148,15 +147,14 @@ void TstSaxTemplateParser::paramTypesReadBack()
 void TstSaxTemplateParser::deviceClassesAreListedInFileOrder()
 {
     KernelFixture fx;
-    const QString path = fx.dir.writeFile(QStringLiteral("t.xml"), R"(<template>
+    const QString path = fx.dir.writeFile("t.xml", R"(<template>
 <device class="Before"/>
 <action><device class="A"/></action><action><device class="B"/><device name="n" class="Named"/></action>
 <action><device class="A"/></action><action><device/></action>
 </template>)");
     QCOMPARE(SaxTemplateParser().supportedDeviceClass(path), QStringList({"A", "B", "A"}));
 
-    const QString broken =
-        fx.dir.writeFile(QStringLiteral("b.xml"), "<template><action><device class=\"A\"/>");
+    const QString broken = fx.dir.writeFile("b.xml", "<template><action><device class=\"A\"/>");
     QCOMPARE(SaxTemplateParser().supportedDeviceClass(broken), QStringList());
     QCOMPARE(fx.log.errors().size(), 1);
     QVERIFY(fx.log.errors().first().startsWith(
@@ -171,7 +169,7 @@ void TstSaxTemplateParser::deviceClassesAreListedInFileOrder()
 void TstSaxTemplateParser::missingFileIsReported()
 {
     KernelFixture fx;
-    const QString path = fx.dir.filePath(QStringLiteral("none.xml"));
+    const QString path = fx.dir.filePath("none.xml");
     const QString message =
         QStringLiteral("Cannot read file %1: No such file or directory.").arg(path);
     ActionList list;

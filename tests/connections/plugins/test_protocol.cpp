@@ -46,11 +46,7 @@ public:
 
     // IProtocol
     void assignCustomVars(const QMap<QString, QString>& vars) override { m_vars = vars; }
-    void init() override
-    {
-        ++m_inits;
-        m_line.clear();
-    }
+    void init() override { m_line.clear(); }
     IProtocol* createInstance(QObject* owner) override
     {
         if (m_settings.declineInstances)
@@ -61,7 +57,7 @@ public:
     }
     bool selectDeviceQuery(QVector<SelectedDeviceItem*>& selection) override
     {
-        if (!m_settings.acceptSelect || selection.isEmpty())
+        if (selection.isEmpty())
             return false;
         static const char list[] = "LIST\n";
         int size = int(sizeof(list) - 1);
@@ -119,45 +115,24 @@ public:
         }
         pdu->clearReadQueryMap();
     }
-    bool isReadyForRead(Device*) override
-    {
-        m_readsInRequest = 0;
-        return m_settings.readyForRead;
-    }
-    bool isParamForRead(Device*, Param* param) override
-    {
-        if (m_settings.rejectedReads.contains(param->DbEntity::name))
-            return false;
-        if (m_settings.maxReadsPerRequest >= 0 && m_readsInRequest >= m_settings.maxReadsPerRequest)
-            return false;
-        ++m_readsInRequest;
-        return true;
-    }
-    bool isReadyForWrite(Device*) override { return m_settings.readyForWrite; }
-    bool isParamForWrite(Device*, Param* param) override
-    {
-        return !m_settings.rejectedWrites.contains(param->DbEntity::name);
-    }
+    bool isReadyForRead(Device*) override { return true; }
+    bool isParamForRead(Device*, Param*) override { return true; }
+    bool isReadyForWrite(Device*) override { return true; }
+    bool isParamForWrite(Device*, Param*) override { return true; }
 
     // TestProtocolControl
     Settings& settings() override { return m_settings; }
-    int initCount() const override { return m_inits; }
     QMap<QString, QString> assignedVars() const override { return m_vars; }
     QByteArray received() const override { return m_received; }
     int parseCalls() const override { return m_parseCalls; }
-    QList<QByteArray> encoded() const override { return m_encoded; }
     int malformedLines() const override { return m_malformed; }
     void queuePacket(const QByteArray& packet) override { m_queued.append(packet); }
 
 private:
     void append(ResultList& results, QByteArray packet)
     {
-        if (!packet.endsWith('\n')) {
-            packet.append(QByteArray(m_settings.padding, ' '));
+        if (!packet.endsWith('\n'))
             packet.append('\n');
-        }
-        if (m_settings.recording)
-            m_encoded.append(packet);
         auto* item = new ResultItem;
         item->size = packet.size();
         item->data = new char[size_t(item->size)];
@@ -195,14 +170,6 @@ private:
             bool valid = false;
             const uint value = words[3].toUInt(&valid);
             ok = ok && valid && db->setParamValue(device, code, value);
-        } else if (words.value(0) == "STR" && words.size() >= 4) {
-            const int device = number(words[1]);
-            const int code = number(words[2]);
-            int start = -1;
-            for (int k = 0; k < 3; ++k)
-                start = line.indexOf(' ', start + 1);
-            const QByteArray text = line.mid(start + 1);
-            ok = ok && db->setParamStringValue(device, code, text);
         } else {
             ok = false;
         }
@@ -215,12 +182,9 @@ private:
     QByteArray m_received;
     QByteArray m_line;
     bool m_overlong = false;
-    QList<QByteArray> m_encoded;
     QList<QByteArray> m_queued;
-    int m_inits = 0;
     int m_parseCalls = 0;
     int m_malformed = 0;
-    int m_readsInRequest = 0;
 };
 
 #include "test_protocol.moc"

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 /**
@@ -16,7 +15,7 @@
  *   client -> host: "LIST", "READ <dev> <prm>[,<prm>...]",
  *                   "WRITE <dev> <prm> u:<value>" or "s:<text>"
  *   host -> client: "DEV <class> <tag> <base tag> <dev>", "PRM <dev> <name> <prm>",
- *                   "VAL <dev> <prm> <value>", "STR <dev> <prm> <text>"
+ *                   "VAL <dev> <prm> <value>"
  */
 class TestProtocolControl
 {
@@ -24,16 +23,7 @@ public:
     struct Settings
     {
         bool declineInstances = false;
-        bool acceptSelect = true;
-        bool readyForRead = true;
-        bool readyForWrite = true;
-        /// -1: no limit.
-        int maxReadsPerRequest = -1;
-        QSet<QString> rejectedReads;
-        QSet<QString> rejectedWrites;
-        /// Padding appended to every encoded request, to size packets.
-        int padding = 0;
-        /// Off for benchmarks: received() and encoded() stay empty.
+        /// Off for benchmarks: received() stays empty.
         bool recording = true;
     };
 
@@ -41,13 +31,10 @@ public:
 
     /// Instances start with the settings of the prototype they came from.
     virtual Settings& settings() = 0;
-    virtual int initCount() const = 0;
     virtual QMap<QString, QString> assignedVars() const = 0;
     /// Every byte given to parse(), in order.
     virtual QByteArray received() const = 0;
     virtual int parseCalls() const = 0;
-    /// Every request encoded, in order.
-    virtual QList<QByteArray> encoded() const = 0;
     virtual int malformedLines() const = 0;
     /// Handed out as one packet, as it stands, by the next getWorkUpResult().
     virtual void queuePacket(const QByteArray& packet) = 0;

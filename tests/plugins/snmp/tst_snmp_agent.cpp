@@ -57,18 +57,7 @@ struct SnmpClient : KernelFixture
         for (auto it = vars.cbegin(); it != vars.cend(); ++it)
             node->setCustomVarValue(it.key(), it.value());
         engine = box->getEngineByNodeAttr(node);
-        DeviceDb* db = engine->deviceDb();
-        QObject::connect(db, &DeviceDb::signalDeviceAppended, db,
-                         [db](const QString& className, int tag, int baseTag) {
-                             QString name;
-                             DeviceDb::makeUpDeviceName(name, className, tag, baseTag);
-                             Device* device = db->findDevice(name);
-                             if (!device || !device->populateDevice())
-                                 return;
-                             int ticket = db->getTicketId(name);
-                             for (const Param* param : qAsConst(device->parameters))
-                                 db->setTicket(name, param->DbEntity::name, ticket, 1);
-                         });
+        readEveryParamOfNewDevices(engine->deviceDb());
         engine->connectToHost();
         return engine;
     }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "child_program.h"
 #include "kernel_startup.h"
 #include "share_restorer.h"
 #include "testlog.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -12,11 +12,11 @@
 class NodeAttr;
 
 /**
- * What a desktop client test stands on: the simulator tavo-nesim running the
- * demo equipment on free loopback ports, and the kernel as the client
- * starts it (the shipped demo resources, the built protocol plug-ins, the
- * per-user settings in a temporary folder), logging into a recording log.
- * Call startMonitors() once the hosts exist, as the client does.
+ * What a desktop client test stands on: tavo-nesim running the demo
+ * equipment, and the kernel as the client starts it (the shipped demo
+ * resources, the built protocol plug-ins, the per-user settings in a
+ * temporary folder), logging into a recording log. Call startMonitors() once
+ * the hosts exist, as the client does.
  */
 class ClientFixture
 {
@@ -27,11 +27,10 @@ public:
     ClientFixture(const ClientFixture&) = delete;
     ClientFixture& operator=(const ClientFixture&) = delete;
 
-    bool simulatorRunning() const { return m_simulatorPort != 0; }
-    quint16 simulatorPort() const { return m_simulatorPort; }
-    /// Everything the simulator printed so far (it says what it was asked
-    /// to write).
-    QString simulatorOutput();
+    bool simulatorRunning() const { return simulator.isUp(); }
+    quint16 simulatorPort() const { return simulator.tcp; }
+    /// What the simulator printed so far (it says what it was asked to write).
+    const QString& simulatorOutput() const { return simulator.out; }
     /// A host of type tavo-ne on the simulator, at the top of the graph,
     /// named after its address.
     NodeAttr* addSimulatorHost();
@@ -43,10 +42,9 @@ public:
     QTemporaryDir dir;
     ShareRestorer restorer;
     TestLog log;
+    Simulator simulator;
     std::unique_ptr<KernelStartup> kernel;
-
-private:
-    QProcess m_simulator;
-    QString m_simulatorOut;
-    quint16 m_simulatorPort = 0;
 };
+
+/// A list of texts written as plain C strings.
+QStringList texts(std::initializer_list<const char*> items);

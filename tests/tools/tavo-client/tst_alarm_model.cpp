@@ -19,14 +19,6 @@
 
 namespace {
 
-QStringList texts(std::initializer_list<const char*> items)
-{
-    QStringList list;
-    for (const char* item : items)
-        list << QString::fromLatin1(item);
-    return list;
-}
-
 // "<param> <SEVERITY>" per row, in the model's order.
 QStringList rowsOf(const AlarmModel& model)
 {

@@ -24,6 +24,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <tuple>
+
 namespace {
 
 using Vars = QMap<QString, QString>;
@@ -35,6 +37,13 @@ HostTreeModel* makeModel(ClientFixture& fixture, QObject* parent)
     new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest,
                                  model);
     return model;
+}
+
+bool addHost(HostGraph* graph, int key, int parentKey, const QString& alias)
+{
+    return graph->createNodeAttr(key, QStringLiteral("tavo-ne"), QStringLiteral("tavo"),
+                                 QStringLiteral("10.0.0.%1").arg(key), quint16(5000 + key),
+                                 parentKey, alias);
 }
 
 int parentKeyInModel(const HostTreeModel& model, int key)
@@ -95,7 +104,6 @@ private Q_SLOTS:
     void refusesFolderBelowItself();
     void addHostFillsProtocolAndPort_data();
     void addHostFillsProtocolAndPort();
-    void addHostReportsProtocolNotLoaded();
     void hostAddedOutsideAppearsAndShowsConnection();
     void alarmsColourHostAndEnclosingFolders();
     void hostDeletedOutsideDisappears();
@@ -130,19 +138,13 @@ void TestHostTreeModel::showsGraphItemsUnderTheirFolders()
 
     ClientFixture fixture;
     HostGraph* graph = fixture.kernel->hostGraph.get();
-    const QString type = QStringLiteral("tavo-ne");
-    const QString protocol = QStringLiteral("tavo");
     QVERIFY(graph->createFolder(1, 0, QStringLiteral("Core")));
     QVERIFY(graph->createFolder(2, 1, QStringLiteral("Edge")));
-    QVERIFY(graph->createNodeAttr(3, type, protocol, QStringLiteral("10.0.0.3"), 5003, 2,
-                                  QStringLiteral("a")));
-    QVERIFY(graph->createNodeAttr(4, type, protocol, QStringLiteral("10.0.0.4"), 5004, 0,
-                                  QStringLiteral("b")));
-    QVERIFY(graph->createNodeAttr(5, type, protocol, QStringLiteral("10.0.0.5"), 5005, 99,
-                                  QStringLiteral("c")));
+    QVERIFY(addHost(graph, 3, 2, QStringLiteral("a")));
+    QVERIFY(addHost(graph, 4, 0, QStringLiteral("b")));
+    QVERIFY(addHost(graph, 5, 99, QStringLiteral("c")));
     QVERIFY(graph->createFolder(6, 0, QStringLiteral("Lab")));
-    QVERIFY(graph->createNodeAttr(7, type, protocol, QStringLiteral("10.0.0.7"), 5007, 1,
-                                  QStringLiteral("d\x1b[31m")));
+    QVERIFY(addHost(graph, 7, 1, QStringLiteral("d\x1b[31m")));
 
     QObject owner;
     HostTreeModel* model = makeModel(fixture, &owner);
@@ -284,7 +286,7 @@ void TestHostTreeModel::addHostFillsProtocolAndPort_data()
     QTest::addColumn<QString>("hostType");
     QTest::addColumn<QString>("protocol");
     QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("expectedProtocol");
+    QTest::addColumn<QString>("expectedProtocol"); // empty: the host is refused
     QTest::addColumn<int>("expectedPort"); // 0: the protocol's default
 
     QTest::newRow("host type's protocol, its default port")
@@ -294,6 +296,8 @@ void TestHostTreeModel::addHostFillsProtocolAndPort_data()
     QTest::newRow("unknown host type: tavo") << "xyz" << QString() << 0 << "tavo" << 0;
     QTest::newRow("protocol and port given") << "tavo-ne"
                                              << "tavo-udp" << 1234 << "tavo-udp" << 1234;
+    QTest::newRow("protocol not loaded: refused") << "tavo-ne"
+                                                  << "no-such-protocol" << 0 << QString() << 0;
 }
 
 void TestHostTreeModel::addHostFillsProtocolAndPort()
@@ -319,6 +323,14 @@ void TestHostTreeModel::addHostFillsProtocolAndPort()
     QString error;
 
     NodeAttr* host = model->addHost(0, settings, &error);
+    if (expectedProtocol.isEmpty()) {
+        QVERIFY(!host);
+        QVERIFY2(error.contains(protocol), qPrintable(error));
+        QCOMPARE(inserted.count(), 0);
+        QCOMPARE(model->rowCount(), 0);
+        QVERIFY(fixture.kernel->hostGraph->hostsByKey.isEmpty());
+        return;
+    }
     QVERIFY2(host, qPrintable(error));
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(host->protocolName(), expectedProtocol);
@@ -331,25 +343,6 @@ void TestHostTreeModel::addHostFillsProtocolAndPort()
     QCOMPARE(host->customVars().keys(), defaults.keys());
     QCOMPARE(HostTreeModel::settingsOf(host).protocol, expectedProtocol);
     QVERIFY(fixture.kernel->engineBox->getEngineByNodeAttr(host));
-}
-
-void TestHostTreeModel::addHostReportsProtocolNotLoaded()
-{
-    ClientFixture fixture;
-    QObject owner;
-    HostTreeModel* model = makeModel(fixture, &owner);
-    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
-    HostSettings settings;
-    settings.alias = QStringLiteral("ne");
-    settings.url = QStringLiteral("192.0.2.9");
-    settings.protocol = QStringLiteral("no-such-protocol");
-    QString error;
-
-    QVERIFY(!model->addHost(0, settings, &error));
-    QVERIFY2(error.contains(settings.protocol), qPrintable(error));
-    QCOMPARE(inserted.count(), 0);
-    QCOMPARE(model->rowCount(), 0);
-    QVERIFY(fixture.kernel->hostGraph->hostsByKey.isEmpty());
 }
 
 void TestHostTreeModel::hostAddedOutsideAppearsAndShowsConnection()
@@ -383,14 +376,10 @@ void TestHostTreeModel::alarmsColourHostAndEnclosingFolders()
 {
     ClientFixture fixture;
     HostGraph* graph = fixture.kernel->hostGraph.get();
-    const QString type = QStringLiteral("tavo-ne");
-    const QString protocol = QStringLiteral("tavo");
     QVERIFY(graph->createFolder(1, 0, QStringLiteral("outer")));
     QVERIFY(graph->createFolder(2, 1, QStringLiteral("inner")));
-    QVERIFY(graph->createNodeAttr(3, type, protocol, QStringLiteral("192.0.2.3"), 5003, 2,
-                                  QStringLiteral("deep")));
-    QVERIFY(graph->createNodeAttr(4, type, protocol, QStringLiteral("192.0.2.4"), 5004, 1,
-                                  QStringLiteral("shallow")));
+    QVERIFY(addHost(graph, 3, 2, QStringLiteral("deep")));
+    QVERIFY(addHost(graph, 4, 1, QStringLiteral("shallow")));
     const Param* deep = paramOfHost(fixture, 3);
     const Param* shallow = paramOfHost(fixture, 4);
     QVERIFY(deep && shallow);
@@ -434,8 +423,7 @@ void TestHostTreeModel::hostDeletedOutsideDisappears()
     ClientFixture fixture;
     HostGraph* graph = fixture.kernel->hostGraph.get();
     QVERIFY(graph->createFolder(1, 0, QStringLiteral("f")));
-    QVERIFY(graph->createNodeAttr(2, QStringLiteral("tavo-ne"), QStringLiteral("tavo"),
-                                  QStringLiteral("192.0.2.2"), 5002, 1, QStringLiteral("h")));
+    QVERIFY(addHost(graph, 2, 1, QStringLiteral("h")));
     QObject owner;
     HostTreeModel* model = makeModel(fixture, &owner);
     QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
@@ -535,13 +523,11 @@ void TestHostTreeModel::dialogRoundTripsSettings()
 
     dialog.setSettings(settings);
     const HostSettings back = dialog.settings();
-    QCOMPARE(back.alias, settings.alias);
-    QCOMPARE(back.url, settings.url);
-    QCOMPARE(back.port, settings.port);
-    QCOMPARE(back.hostType, settings.hostType);
-    QCOMPARE(back.protocol, settings.protocol);
-    QCOMPARE(back.vars, settings.vars);
-    QCOMPARE(back.description, settings.description);
+    const auto fields = [](const HostSettings& h) {
+        return std::make_tuple(h.alias, h.url, h.port, h.hostType, h.protocol, h.vars,
+                               h.description);
+    };
+    QVERIFY(fields(back) == fields(settings));
 }
 
 void TestHostTreeModel::dialogListsProtocolVariablesWithDefaults_data()
@@ -550,9 +536,7 @@ void TestHostTreeModel::dialogListsProtocolVariablesWithDefaults_data()
     QTest::addColumn<QString>("protocol");
     QTest::addColumn<QString>("listed");
 
-    QTest::newRow("tavo chosen") << "tavo-ne-udp"
-                                 << "tavo"
-                                 << "tavo";
+    QTest::newRow("tavo chosen") << "tavo-ne-udp" << QStringLiteral("tavo") << "tavo";
     QTest::newRow("host type's: tavo") << "tavo-ne" << QString() << "tavo";
     QTest::newRow("host type's: tavo-udp") << "tavo-ne-udp" << QString() << "tavo-udp";
 }
@@ -598,12 +582,12 @@ void TestHostTreeModel::dialogOkNeedsNameAndAddress_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("enabled");
 
-    QTest::newRow("both given") << "ne"
-                                << "192.0.2.1" << true;
-    QTest::newRow("empty address") << "ne" << QString() << false;
-    QTest::newRow("blank address") << "ne"
-                                   << "   " << false;
-    QTest::newRow("empty name") << QString() << "192.0.2.1" << false;
+    const QString name = QStringLiteral("ne");
+    const QString address = QStringLiteral("192.0.2.1");
+    QTest::newRow("both given") << name << address << true;
+    QTest::newRow("empty address") << name << QString() << false;
+    QTest::newRow("blank address") << name << QStringLiteral("   ") << false;
+    QTest::newRow("empty name") << QString() << address << false;
 }
 
 void TestHostTreeModel::dialogOkNeedsNameAndAddress()

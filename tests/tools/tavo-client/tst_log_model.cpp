@@ -1,3 +1,4 @@
+#include "client_fixture.h"
 #include "desktop_notifier.h"
 #include "log_model.h"
 #include "share_restorer.h"
@@ -40,14 +41,6 @@ QString lastText(const QAbstractItemModel& model)
 }
 
 const QString Sentinel = QStringLiteral("-- end --");
-
-QStringList texts(std::initializer_list<const char*> items)
-{
-    QStringList list;
-    for (const char* item : items)
-        list << QString::fromLatin1(item);
-    return list;
-}
 
 } // namespace
 

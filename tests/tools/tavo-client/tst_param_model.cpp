@@ -28,6 +28,16 @@
 
 namespace {
 
+bool writeQueuedFor(const Device* device, const Param* param)
+{
+    const Param* target = const_cast<Param*>(param)->correctForBaseParam();
+    for (const WriteItem* item : device->writeList ? *device->writeList : QList<WriteItem*>()) {
+        if (item->targetParameter == target)
+            return true;
+    }
+    return false;
+}
+
 // A device of the demo classes on a database of the test's own: values
 // arrive when the test says so, and writes stay queued where it can see them.
 struct LocalDevice
@@ -46,17 +56,7 @@ struct LocalDevice
     {
         db.setParamValue(deviceCode, param(name)->code, value);
     }
-    bool writeQueuedFor(const Param* param) const
-    {
-        if (!device->writeList)
-            return false;
-        const Param* target = const_cast<Param*>(param)->correctForBaseParam();
-        for (const WriteItem* item : *device->writeList) {
-            if (item->targetParameter == target)
-                return true;
-        }
-        return false;
-    }
+    bool writeQueuedFor(const Param* param) const { return ::writeQueuedFor(device, param); }
 
     static constexpr int deviceCode = 7;
     DeviceDb db {nullptr, nullptr};
@@ -82,10 +82,8 @@ private Q_SLOTS:
     void cleanupTestCase();
 
     void devicesOfTheHostAppearWithoutTheServiceDevice();
-    void showsTheValuesTheHostReports_data();
-    void showsTheValuesTheHostReports();
-    void writtenValueReachesTheHostAndIsReadBack_data();
-    void writtenValueReachesTheHostAndIsReadBack();
+    void valueIsShownWrittenAndReadBack_data();
+    void valueIsShownWrittenAndReadBack();
     void refusedTextIsReportedAndNothingIsWritten_data();
     void refusedTextIsReportedAndNothingIsWritten();
     void hidingGivesTheTicketsBack_data();
@@ -166,67 +164,27 @@ void TestParamModel::devicesOfTheHostAppearWithoutTheServiceDevice()
     QVERIFY(!model.indexOf(QStringLiteral("E1_4040")).isValid());
 }
 
-void TestParamModel::showsTheValuesTheHostReports_data()
+void TestParamModel::valueIsShownWrittenAndReadBack_data()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("param");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("written");
 
-    QTest::newRow("text") << "E1_0001"
-                          << "label"
-                          << "Port A";
-    QTest::newRow("alias") << "E1_0001"
-                           << "loopback"
-                           << "off";
-    QTest::newRow("number") << "PSU_0001"
-                            << "load"
-                            << "30";
-}
-
-void TestParamModel::showsTheValuesTheHostReports()
-{
-    QFETCH(QString, device);
-    QFETCH(QString, param);
-    QFETCH(QString, text);
-
-    ParamModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setPeriod(1);
-    model.setDevice(hostDb(), hostDevice(device));
-    model.setActive(true);
-
-    const QModelIndex value = model.indexOf(param, ParamModel::ValueColumn);
-    QVERIFY(value.isValid());
-    QTRY_COMPARE_WITH_TIMEOUT(value.data().toString(), text, 15000);
-    // The time is of the reads this model has seen, which follow its tickets.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        !model.indexOf(param, ParamModel::LastReadColumn).data().toString().isEmpty(), 15000);
-    QCOMPARE(model.indexOf(param, ParamModel::AccessColumn).data().toString(),
-             QStringLiteral("RW"));
-}
-
-void TestParamModel::writtenValueReachesTheHostAndIsReadBack_data()
-{
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<QString>("param");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("alias") << "E1_0001"
-                           << "loopback"
+    QTest::newRow("alias") << "E1_0001" << QStringLiteral("loopback") << "off"
                            << "remote";
-    QTest::newRow("text") << "E1_0001"
-                          << "label"
+    QTest::newRow("text") << "E1_0001" << QStringLiteral("label") << "Port A"
                           << "Port B";
-    QTest::newRow("number") << "PSU_0001"
-                            << "load"
+    QTest::newRow("number") << "PSU_0001" << QStringLiteral("load") << "30"
                             << "55";
 }
 
-void TestParamModel::writtenValueReachesTheHostAndIsReadBack()
+void TestParamModel::valueIsShownWrittenAndReadBack()
 {
     QFETCH(QString, device);
     QFETCH(QString, param);
-    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QFETCH(QString, written);
 
     ParamModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -235,17 +193,21 @@ void TestParamModel::writtenValueReachesTheHostAndIsReadBack()
     model.setDevice(hostDb(), hostDevice(device));
     model.setActive(true);
     const QModelIndex value = model.indexOf(param, ParamModel::ValueColumn);
-    QTRY_VERIFY_WITH_TIMEOUT(!value.data().toString().isEmpty(), 15000);
-    QVERIFY(value.data().toString() != text);
+    QVERIFY(value.isValid());
+    QTRY_COMPARE_WITH_TIMEOUT(value.data().toString(), shown, 15000);
+    // The time is of the reads this model has seen, which follow its tickets.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !model.indexOf(param, ParamModel::LastReadColumn).data().toString().isEmpty(), 15000);
+    QCOMPARE(model.indexOf(param, ParamModel::AccessColumn).data().toString(),
+             QStringLiteral("RW"));
 
     QVERIFY(model.flags(value) & Qt::ItemIsEditable);
-    QVERIFY(model.setData(value, text));
+    QVERIFY(model.setData(value, written));
     QCOMPARE(refused.count(), 0);
     QVERIFY(value.data(ParamModel::WritePendingRole).toBool());
-
-    const QString written = QStringLiteral("tavo-nesim: %1.%2 written").arg(device, param);
-    QTRY_VERIFY_WITH_TIMEOUT(m_fixture->simulatorOutput().contains(written), 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(value.data().toString(), text, 15000);
+    const QString told = QStringLiteral("tavo-nesim: %1.%2 written").arg(device, param);
+    QTRY_VERIFY_WITH_TIMEOUT(m_fixture->simulatorOutput().contains(told), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(value.data().toString(), written, 15000);
     QTRY_VERIFY_WITH_TIMEOUT(!value.data(ParamModel::WritePendingRole).toBool(), 15000);
 }
 
@@ -255,26 +217,16 @@ void TestParamModel::refusedTextIsReportedAndNothingIsWritten_data()
     QTest::addColumn<QString>("param");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("letters for a number") << "PSU_0001"
-                                          << "load"
-                                          << "abc";
-    QTest::newRow("sign for an unsigned number") << "PSU_0001"
-                                                 << "load"
-                                                 << "-5";
-    QTest::newRow("empty for a number") << "PSU_0001"
-                                        << "load"
-                                        << "";
-    QTest::newRow("unknown alias") << "E1_0001"
-                                   << "loopback"
-                                   << "sideways";
-    QTest::newRow("number outside the variants") << "E1_0001"
-                                                 << "loopback"
-                                                 << "7";
-    QTest::newRow("text beyond Latin-1") << "E1_0001"
-                                         << "label" << QStringLiteral("Port \u03a9");
-    QTest::newRow("read-only") << "E1_0001"
-                               << "los"
-                               << "1";
+    auto row = [](const char* name, const char* device, const char* param, const QString& text) {
+        QTest::newRow(name) << QString::fromLatin1(device) << QString::fromLatin1(param) << text;
+    };
+    row("letters for a number", "PSU_0001", "load", QStringLiteral("abc"));
+    row("sign for an unsigned number", "PSU_0001", "load", QStringLiteral("-5"));
+    row("empty for a number", "PSU_0001", "load", QString());
+    row("unknown alias", "E1_0001", "loopback", QStringLiteral("sideways"));
+    row("number outside the variants", "E1_0001", "loopback", QStringLiteral("7"));
+    row("text beyond Latin-1", "E1_0001", "label", QStringLiteral("Port \u03a9"));
+    row("read-only", "E1_0001", "los", QStringLiteral("1"));
 }
 
 void TestParamModel::refusedTextIsReportedAndNothingIsWritten()
@@ -297,12 +249,7 @@ void TestParamModel::refusedTextIsReportedAndNothingIsWritten()
     QCOMPARE(refused.at(0).at(0).toString(), param);
     QVERIFY(!refused.at(0).at(1).toString().isEmpty());
     QCOMPARE(target->writePending, wasPending);
-    bool queued = false;
-    if (dev->writeList) {
-        for (const WriteItem* item : *dev->writeList)
-            queued = queued || item->targetParameter == target;
-    }
-    QVERIFY(!queued);
+    QVERIFY(!writeQueuedFor(dev, target));
     QCOMPARE(changed.count(), 0);
 }
 

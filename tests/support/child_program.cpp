@@ -1,0 +1,71 @@
+#include "child_program.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+
+ChildProgram::ChildProgram(const QString& binary, const QStringList& arguments,
+                           const QProcessEnvironment& environment)
+{
+    process.setProcessEnvironment(environment);
+    QObject::connect(&process, &QProcess::readyReadStandardOutput,
+                     [this] { out += QString::fromUtf8(process.readAllStandardOutput()); });
+    QObject::connect(&process, &QProcess::readyReadStandardError,
+                     [this] { err += QString::fromUtf8(process.readAllStandardError()); });
+    process.start(binary, arguments);
+}
+
+ChildProgram::~ChildProgram()
+{
+    stop();
+}
+
+void ChildProgram::stop(int graceMs)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(graceMs)) {
+        process.kill();
+        process.waitForFinished(graceMs);
+    }
+}
+
+int ChildProgram::count(const QString& pattern) const
+{
+    auto it = QRegularExpression(pattern, QRegularExpression::MultilineOption).globalMatch(out);
+    int n = 0;
+    for (; it.hasNext(); it.next())
+        ++n;
+    return n;
+}
+
+Simulator::Simulator(const QString& binary, const QString& demoDir, const QString& scenario,
+                     quint16 tcpPort, const QProcessEnvironment& environment)
+    : ChildProgram(binary,
+                   arguments(demoDir, scenario, tcpPort, portDir.filePath(QStringLiteral("ports"))),
+                   environment)
+{
+    const QString portFile = portDir.filePath(QStringLiteral("ports"));
+    if (!QTest::qWaitFor(
+            [&] {
+                return QFileInfo(portFile).size() > 0 || process.state() == QProcess::NotRunning;
+            },
+            10000))
+        return;
+    QFile file(portFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> words = file.readAll().trimmed().split(' ');
+    tcp = quint16(words.value(0).toUInt());
+    udp = quint16(words.value(1).toUInt());
+}
+
+QStringList Simulator::arguments(const QString& demoDir, const QString& scenario, quint16 tcpPort,
+                                 const QString& portFile)
+{
+    return {QStringLiteral("--classes=%1/xml_classes").arg(demoDir),
+            QStringLiteral("--scenario=%1").arg(scenario), QStringLiteral("--port=%1").arg(tcpPort),
+            QStringLiteral("--udp-port=0"), QStringLiteral("--port-file=%1").arg(portFile)};
+}
