@@ -639,7 +639,7 @@ void MainWindow::setupHistory(DesktopNotifier* notifier)
             clientSettings().value(QStringLiteral("alarms/repeatSoundSeconds"), 30).toInt());
     }
 
-    d->history = new HistoryView(store, d->kernel->hostGraph.get(), d->acknowledgements);
+    d->history = new HistoryView(store, d->kernel->hostGraph.get(), d->acknowledgements, this);
     d->history->setEnabled(store != nullptr);
     d->historyDock = new QDockWidget(tr("History"), this);
     d->historyDock->setObjectName(QStringLiteral("historyDock"));
@@ -648,7 +648,7 @@ void MainWindow::setupHistory(DesktopNotifier* notifier)
     tabifyDockWidget(d->alarmDock, d->historyDock);
 
     d->trends = new TrendRecorder(d->kernel->engineBox.get(), store, this);
-    d->trendChart = new TrendChart(d->trends, store);
+    d->trendChart = new TrendChart(d->trends, store, this);
     d->trendChart->setAlarmMonitor(d->kernel->alarmMonitor.get());
     auto loadTrends = [this] {
         d->trends->loadMarks(d->kernel->users.currentUser);
