@@ -93,19 +93,27 @@ void HistoryRecorder::slotFlappingStarted(const Param* param)
 }
 
 bool HistoryRecorder::recordParamEvent(HistoryRecord::Kind kind, const Param* param, int state,
-                                       int oldState, HistoryRecord* recorded)
+                                       int oldState, HistoryRecord* recorded, qint64 timeMs,
+                                       const QString& text)
 {
     HistoryRecord r;
     if (!m_store || !fillSource(r, param))
         return false;
-    r.timeMs = QDateTime::currentMSecsSinceEpoch();
+    r.timeMs = timeMs >= 0 ? timeMs : QDateTime::currentMSecsSinceEpoch();
     r.kind = kind;
     r.state = state;
     r.oldState = oldState;
+    r.text = text;
     m_store->record(r);
     if (recorded)
         *recorded = r;
     return true;
+}
+
+bool HistoryRecorder::recordValue(const Param* param, qint64 timeMs, double value)
+{
+    return recordParamEvent(HistoryRecord::Value, param, -1, -1, nullptr, timeMs,
+                            QString::number(value, 'g', 17));
 }
 
 void HistoryRecorder::watch(EngineBox* box)

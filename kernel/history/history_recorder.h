@@ -56,6 +56,10 @@ public:
     void recordReaction(const QString& kind, const QString& detail, const Param* param = nullptr,
                         int state = -1);
 
+    /// Keeps @p value of @p param, read at @p timeMs, for its trend (a Value
+    /// record, the number in the C locale); false when @p param has no host.
+    bool recordValue(const Param* param, qint64 timeMs, double value);
+
 private Q_SLOTS:
     void slotStateChanged(const Param* param, int newState, int oldState);
     void slotOpenTerminal(QList<int> keys);
@@ -75,7 +79,8 @@ private:
     /// False when there is no store or the parameter has no host; @p recorded
     /// gets the record written.
     bool recordParamEvent(HistoryRecord::Kind kind, const Param* param, int state, int oldState,
-                          HistoryRecord* recorded = nullptr);
+                          HistoryRecord* recorded = nullptr, qint64 timeMs = -1,
+                          const QString& text = QString());
     void recordPendingReactions();
 
     QPointer<HistoryStore> m_store;

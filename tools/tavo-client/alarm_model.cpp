@@ -335,12 +335,13 @@ QVariant AlarmModel::data(const QModelIndex& index, int role) const
 
 const ActiveAlarm* AlarmModel::acknowledgementOf(int row) const
 {
-    if (!d->acknowledgements)
+    const Private::Row& r = d->rows[size_t(row)];
+    const Param* param = r.param.data();
+    const Device* device = param ? param->getDevice() : nullptr;
+    if (!d->acknowledgements || !device)
         return nullptr;
-    const QModelIndex at = index(row, 0);
     const ActiveAlarm* alarm =
-        d->acknowledgements->find(at.data(HostKeyRole).toInt(), at.data(DeviceNameRole).toString(),
-                                  at.data(ParamNameRole).toString());
+        d->acknowledgements->find(r.hostKey, device->DbEntity::name, param->DbEntity::name);
     return alarm && alarm->acknowledged ? alarm : nullptr;
 }
 

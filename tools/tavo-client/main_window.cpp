@@ -647,7 +647,7 @@ void MainWindow::setupHistory(DesktopNotifier* notifier)
     addDockWidget(Qt::BottomDockWidgetArea, d->historyDock);
     tabifyDockWidget(d->alarmDock, d->historyDock);
 
-    d->trends = new TrendRecorder(d->kernel->engineBox.get(), store, this);
+    d->trends = new TrendRecorder(d->kernel->engineBox.get(), d->kernel->recorder.get(), this);
     d->trendChart = new TrendChart(d->trends, store, this);
     d->trendChart->setAlarmMonitor(d->kernel->alarmMonitor.get());
     auto loadTrends = [this] {

@@ -1,13 +1,10 @@
 #include "trend_chart.h"
 
 #include "alarms/alarmmonitor.h"
-#include "connections/engine.h"
-#include "devices/device_db.h"
 #include "devices/paramlist.h"
 #include "foundation/app_shared.h"
 #include "foundation/safe_text.h"
 #include "history/history_store.h"
-#include "hostgraph/host_graph.h"
 
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QDateTimeAxis>
@@ -189,15 +186,7 @@ void TrendChart::valueRecorded(const TrendSource& source, qint64 timeMs, double 
 
 void TrendChart::paramStateChanged(const Param* param, int newState, int)
 {
-    if (m_sources.isEmpty() || !param)
-        return;
-    const TrendSource& first = m_sources.first();
-    const Device* device = param->getDevice();
-    const auto* db = device ? qobject_cast<const DeviceDb*>(device->parent()) : nullptr;
-    const auto* engine = db ? qobject_cast<const Engine*>(db->parent()) : nullptr;
-    const NodeAttr* node = engine ? engine->nodeAttr() : nullptr;
-    if (!node || node->key() != first.hostKey || device->DbEntity::name != first.device ||
-        param->DbEntity::name != first.param)
+    if (m_sources.isEmpty() || TrendSource::of(param) != m_sources.first())
         return;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (!m_spells.isEmpty() && m_spells.last().toMs < 0)
@@ -232,17 +221,25 @@ void TrendChart::scheduleBands()
 void TrendChart::rebuildBands()
 {
     m_bandTimer.stop();
-    for (QAreaSeries* band : qAsConst(m_bands)) {
+    // A spell only ever ends or follows the last one: the bands there are
+    // stay where they are and take the new bounds.
+    while (m_bands.size() > m_spells.size()) {
+        QAreaSeries* band = m_bands.takeLast();
         chart()->removeSeries(band);
         delete band;
     }
-    m_bands.clear();
     const double low = m_valueAxis->min();
     const double high = m_valueAxis->max();
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (const Spell& spell : qAsConst(m_spells)) {
+    for (int i = 0; i < m_spells.size(); ++i) {
+        const Spell& spell = m_spells.at(i);
         const double from = double(spell.fromMs);
         const double to = double(spell.toMs < 0 ? now : spell.toMs);
+        if (i < m_bands.size()) {
+            m_bands.at(i)->upperSeries()->replace(QVector<QPointF> {{from, high}, {to, high}});
+            m_bands.at(i)->lowerSeries()->replace(QVector<QPointF> {{from, low}, {to, low}});
+            continue;
+        }
         // Owned by the area series: the bounds of the band.
         auto* upper = new QLineSeries;
         auto* lower = new QLineSeries;

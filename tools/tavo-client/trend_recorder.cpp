@@ -7,8 +7,7 @@
 #include "devices/device_db.h"
 #include "devices/paramlist.h"
 #include "foundation/tavo_global_namespace.h"
-#include "history/history_record.h"
-#include "history/history_store.h"
+#include "history/history_recorder.h"
 #include "hostgraph/host_graph.h"
 
 #include <QDateTime>
@@ -44,15 +43,26 @@ TrendSource TrendSource::fromString(const QString& text)
     return source;
 }
 
+TrendSource TrendSource::of(const Param* param)
+{
+    const Device* device = param ? param->getDevice() : nullptr;
+    const auto* db = device ? qobject_cast<const DeviceDb*>(device->parent()) : nullptr;
+    const auto* engine = db ? qobject_cast<const Engine*>(db->parent()) : nullptr;
+    const NodeAttr* node = engine ? engine->nodeAttr() : nullptr;
+    if (!node)
+        return TrendSource();
+    return TrendSource {node->key(), device->DbEntity::name, param->DbEntity::name};
+}
+
 uint qHash(const TrendSource& source, uint seed) noexcept
 {
     return qHash(source.hostKey, seed) ^ qHash(source.device, seed) ^ qHash(source.param, seed);
 }
 
-TrendRecorder::TrendRecorder(EngineBox* engines, HistoryStore* store, QObject* parent)
+TrendRecorder::TrendRecorder(EngineBox* engines, HistoryRecorder* recorder, QObject* parent)
     : QObject(parent)
     , m_engines(engines)
-    , m_store(store)
+    , m_recorder(recorder)
 {
     qRegisterMetaType<TrendSource>();
     m_resolve.setInterval(ResolveMs);
@@ -211,21 +221,7 @@ void TrendRecorder::paramRead(const TrendSource& source, const Param* param)
     if (!numericValue(param, &value))
         return;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (m_store) {
-        HistoryRecord record;
-        record.kind = HistoryRecord::Value;
-        record.timeMs = now;
-        record.hostKey = source.hostKey;
-        if (const Engine* engine = m_engines ? m_engines->getEngine(source.hostKey) : nullptr) {
-            if (const NodeAttr* node = engine->nodeAttr()) {
-                record.hostAddress = QStringLiteral("%1:%2").arg(node->url()).arg(node->port());
-                record.hostName = node->alias();
-            }
-        }
-        record.device = source.device;
-        record.param = source.param;
-        record.text = QString::number(value, 'g', 17);
-        m_store->record(record);
-    }
+    if (m_recorder)
+        m_recorder->recordValue(param, now, value);
     Q_EMIT valueRecorded(source, now, value);
 }

@@ -10,7 +10,7 @@
 class Device;
 class DeviceDb;
 class EngineBox;
-class HistoryStore;
+class HistoryRecorder;
 class Param;
 
 /// One parameter of one host, as trends name it.
@@ -24,9 +24,12 @@ struct TrendSource
     {
         return hostKey == other.hostKey && device == other.device && param == other.param;
     }
+    bool operator!=(const TrendSource& other) const { return !(*this == other); }
     /// "key|device|param", for the settings.
     QString toString() const;
     static TrendSource fromString(const QString& text);
+    /// Where @p param is; a host key of -1 outside a connected host's devices.
+    static TrendSource of(const Param* param);
 };
 uint qHash(const TrendSource& source, uint seed = 0) noexcept;
 
@@ -45,8 +48,8 @@ class TrendRecorder : public QObject
     Q_OBJECT
 
 public:
-    /// @p store may be null: values are then only passed on.
-    TrendRecorder(EngineBox* engines, HistoryStore* store, QObject* parent = nullptr);
+    /// @p recorder may be null: values are then only passed on.
+    TrendRecorder(EngineBox* engines, HistoryRecorder* recorder, QObject* parent = nullptr);
     ~TrendRecorder() override;
 
     void setTrended(const TrendSource& source, bool on);
@@ -84,7 +87,7 @@ private:
     void paramRead(const TrendSource& source, const Param* param);
 
     EngineBox* m_engines;
-    HistoryStore* m_store;
+    HistoryRecorder* m_recorder;
     QHash<TrendSource, Watch> m_watches;
     QVector<TrendSource> m_order;
     QString m_user;

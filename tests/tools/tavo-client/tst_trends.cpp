@@ -78,7 +78,7 @@ void TstTrends::chartDrawsTheValuesTheSimulatorSent()
                 });
     });
 
-    TrendRecorder recorder(fx.kernel->engineBox.get(), fx.kernel->history.get());
+    TrendRecorder recorder(fx.kernel->engineBox.get(), fx.kernel->recorder.get());
     recorder.setPeriod(1);
     TrendChart chart(&recorder, fx.kernel->history.get());
     recorder.setTrended(temp(host->key()), true);
