@@ -103,8 +103,8 @@ class TstFleetClient : public QObject
 
 private Q_SLOTS:
     void softLimitIsRaisedToTheHardOne();
+    void hostsBeyondTheLimitAreReported_data();
     void hostsBeyondTheLimitAreReported();
-    void hostsWithinTheLimitPassQuietly();
     void staggeredAttemptsConnectEveryHost();
     void attemptsGoABatchAtATime();
     void engineDeletedWhileWaitingIsSkipped();
@@ -123,28 +123,34 @@ void TstFleetClient::softLimitIsRaisedToTheHardOne()
     QCOMPARE(OpenFilesLimit::current(), raised);
 }
 
+void TstFleetClient::hostsBeyondTheLimitAreReported_data()
+{
+    QTest::addColumn<int>("beyond");
+    QTest::addColumn<bool>("fits");
+
+    QTest::newRow("no hosts") << -1 << true;
+    QTest::newRow("as many as fit") << 0 << true;
+    QTest::newRow("one more") << 1 << false;
+}
+
 void TstFleetClient::hostsBeyondTheLimitAreReported()
 {
+    QFETCH(int, beyond);
+    QFETCH(bool, fits);
+
     KernelFixture fx;
     SoftLimit lowered(200);
     QVERIFY(lowered.ok);
     const qint64 fit = OpenFilesLimit::hostsThatFit(OpenFilesLimit::current());
     QCOMPARE(fit, qint64(200) - OpenFilesLimit::Reserve);
-    QVERIFY(!OpenFilesLimit::checkHosts(int(fit) + 1));
-    QCOMPARE(fx.log.warnings().size(), 1);
-    const QString warning = fx.log.warnings().first();
-    QVERIFY2(warning.contains(QStringLiteral("about %1 of the %2 hosts").arg(fit).arg(fit + 1)),
-             qPrintable(warning));
-}
-
-void TstFleetClient::hostsWithinTheLimitPassQuietly()
-{
-    KernelFixture fx;
-    SoftLimit lowered(200);
-    QVERIFY(lowered.ok);
-    QVERIFY(OpenFilesLimit::checkHosts(int(OpenFilesLimit::hostsThatFit(200))));
-    QVERIFY(OpenFilesLimit::checkHosts(0));
-    QVERIFY(fx.log.warnings().isEmpty());
+    const int hosts = beyond < 0 ? 0 : int(fit) + beyond;
+    QCOMPARE(OpenFilesLimit::checkHosts(hosts), fits);
+    QCOMPARE(fx.log.warnings().size(), fits ? 0 : 1);
+    if (!fits) {
+        const QString warning = fx.log.warnings().first();
+        QVERIFY2(warning.contains(QStringLiteral("about %1 of the %2 hosts").arg(fit).arg(hosts)),
+                 qPrintable(warning));
+    }
 }
 
 void TstFleetClient::staggeredAttemptsConnectEveryHost()

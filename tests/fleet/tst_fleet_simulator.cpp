@@ -2,13 +2,13 @@
 // the scenario, the host graph it writes as the kernel reads it, and
 // tavo-console connecting every host of that graph.
 
+#include "child_program.h"
 #include "connections/engine_box.h"
 #include "connections/protocol_manager.h"
 #include "foundation/app_shared.h"
 #include "hostgraph/host_graph.h"
 #include "kernel_fixture.h"
 
-#include <QProcess>
 #include <QSet>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -56,19 +56,23 @@ class TstFleetSimulator : public QObject
 
 private Q_SLOTS:
     void init();
-    void cleanup();
     void everyHostHasItsOwnPortAndValues();
     void writesStayWithTheirHost();
     void hostGraphHoldsTheFleetInFoldersOf50();
     void consoleConnectsTheWholeFleet();
 
 private:
-    /// Starts the simulator with @p hosts and @p extra arguments; the first
-    /// port, 0 when it did not start.
-    quint16 startFleet(int hosts, const QStringList& extra = QStringList());
+    /// The simulator serving @p hosts, with @p extra arguments; its first
+    /// port is 0 when it did not start.
+    std::unique_ptr<Simulator> startFleet(int hosts, const QStringList& extra = QStringList())
+    {
+        return std::make_unique<Simulator>(
+            QStringLiteral(TAVO_NESIM_BIN), QStringLiteral(TAVO_DEMO_DIR),
+            m_dir->filePath(QStringLiteral("scenario.txt")), 0, m_environment,
+            QStringList {QStringLiteral("--hosts=%1").arg(hosts)} + extra);
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QProcess> m_simulator;
     QProcessEnvironment m_environment;
 };
 
@@ -85,45 +89,13 @@ void TstFleetSimulator::init()
     m_environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
 }
 
-void TstFleetSimulator::cleanup()
-{
-    if (m_simulator && m_simulator->state() != QProcess::NotRunning) {
-        m_simulator->kill();
-        m_simulator->waitForFinished(5000);
-    }
-    m_simulator.reset();
-    m_dir.reset();
-}
-
-quint16 TstFleetSimulator::startFleet(int hosts, const QStringList& extra)
-{
-    const QString portFile = m_dir->filePath(QStringLiteral("ports"));
-    m_simulator = std::make_unique<QProcess>();
-    m_simulator->setProcessEnvironment(m_environment);
-    m_simulator->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_simulator->setStandardOutputFile(QProcess::nullDevice());
-    m_simulator->start(
-        QStringLiteral(TAVO_NESIM_BIN),
-        QStringList {
-            QStringLiteral("--classes=" TAVO_DEMO_DIR "/xml_classes"),
-            QStringLiteral("--scenario=%1").arg(m_dir->filePath(QStringLiteral("scenario.txt"))),
-            QStringLiteral("--hosts=%1").arg(hosts), QStringLiteral("--port=0"),
-            QStringLiteral("--port-file=%1").arg(portFile)} +
-            extra);
-    if (!QTest::qWaitFor([&] { return QFileInfo(portFile).size() > 0; }, 20000))
-        return 0;
-    QFile ports(portFile);
-    if (!ports.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> words = ports.readAll().trimmed().split(' ');
-    // TCP and UDP of a fleet's host share the number.
-    return words.value(0) == words.value(1) ? quint16(words.value(0).toUInt()) : 0;
-}
-
 void TstFleetSimulator::everyHostHasItsOwnPortAndValues()
 {
-    const quint16 first = startFleet(4);
+    const auto fleet = startFleet(4);
+    const quint16 first = fleet->tcp;
     QVERIFY(first);
+    // TCP and UDP of a fleet's host share the number.
+    QCOMPARE(fleet->udp, first);
     QSet<QByteArray> values;
     for (int i = 0; i < 4; ++i) {
         const QByteArray value = valueOf(ask(quint16(first + i), "READ 1 2\n"));
@@ -144,7 +116,8 @@ void TstFleetSimulator::everyHostHasItsOwnPortAndValues()
 
 void TstFleetSimulator::writesStayWithTheirHost()
 {
-    const quint16 first = startFleet(2);
+    const auto fleet = startFleet(2);
+    const quint16 first = fleet->tcp;
     QVERIFY(first);
     QCOMPARE(ask(first, "WRITE 2 4 u 77\n"), QByteArray("VAL 2 4 77\nPONG\n"));
     QCOMPARE(valueOf(ask(first, "READ 2 4\n")), QByteArray("77"));
@@ -154,7 +127,8 @@ void TstFleetSimulator::writesStayWithTheirHost()
 void TstFleetSimulator::hostGraphHoldsTheFleetInFoldersOf50()
 {
     const QString path = m_dir->filePath(QStringLiteral("graph/hosts.xml"));
-    const quint16 first = startFleet(120, {QStringLiteral("--host-graph=%1").arg(path)});
+    const auto fleet = startFleet(120, {QStringLiteral("--host-graph=%1").arg(path)});
+    const quint16 first = fleet->tcp;
     QVERIFY(first);
 
     // Read back by the kernel as a client reads its own.
@@ -185,23 +159,21 @@ void TstFleetSimulator::hostGraphHoldsTheFleetInFoldersOf50()
 
 void TstFleetSimulator::consoleConnectsTheWholeFleet()
 {
-    const quint16 first = startFleet(40, {QStringLiteral("--host-graph=user")});
+    const auto fleet = startFleet(40, {QStringLiteral("--host-graph=user")});
+    const quint16 first = fleet->tcp;
     QVERIFY(first);
     const QString stats = m_dir->filePath(QStringLiteral("stats"));
-    QProcess console;
-    console.setProcessEnvironment(m_environment);
-    console.setStandardErrorFile(QProcess::nullDevice()); // the engines' socket traces
-    console.start(QStringLiteral(TAVO_CONSOLE_BIN),
-                  {QStringLiteral("--resdir=" TAVO_DEMO_DIR),
-                   QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR), QStringLiteral("--period=1"),
-                   QStringLiteral("--duration=6"), QStringLiteral("--stats=%1").arg(stats),
-                   QStringLiteral("--stats-after=0")});
-    QVERIFY(console.waitForFinished(60000));
+    ChildProgram console(
+        QStringLiteral(TAVO_CONSOLE_BIN),
+        {QStringLiteral("--resdir=" TAVO_DEMO_DIR), QStringLiteral("--plugdir=" TAVO_PLUGINS_DIR),
+         QStringLiteral("--period=1"), QStringLiteral("--duration=6"),
+         QStringLiteral("--stats=%1").arg(stats), QStringLiteral("--stats-after=0")},
+        m_environment);
+    QVERIFY(console.finish(60000));
     QCOMPARE(console.exitCode(), 0);
-    const QString out = QString::fromUtf8(console.readAllStandardOutput());
     for (int i = 0; i < 40; ++i)
-        QVERIFY2(out.contains(QStringLiteral("CONNECTED ne-%1\n").arg(first + i)),
-                 qPrintable(QStringLiteral("host %1 of\n%2").arg(i).arg(out.left(3000))));
+        QVERIFY2(console.has(QStringLiteral(" CONNECTED ne-%1$").arg(first + i)),
+                 qPrintable(QStringLiteral("host %1 of\n%2").arg(i).arg(console.out.left(3000))));
 
     QFile file(stats);
     QVERIFY(file.open(QIODevice::ReadOnly));

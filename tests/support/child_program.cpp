@@ -42,17 +42,19 @@ int ChildProgram::count(const QString& pattern) const
 }
 
 Simulator::Simulator(const QString& binary, const QString& demoDir, const QString& scenario,
-                     quint16 tcpPort, const QProcessEnvironment& environment)
-    : ChildProgram(binary,
-                   arguments(demoDir, scenario, tcpPort, portDir.filePath(QStringLiteral("ports"))),
-                   environment)
+                     quint16 tcpPort, const QProcessEnvironment& environment,
+                     const QStringList& extra)
+    : ChildProgram(
+          binary,
+          arguments(demoDir, scenario, tcpPort, portDir.filePath(QStringLiteral("ports"))) + extra,
+          environment)
 {
     const QString portFile = portDir.filePath(QStringLiteral("ports"));
     if (!QTest::qWaitFor(
             [&] {
                 return QFileInfo(portFile).size() > 0 || process.state() == QProcess::NotRunning;
             },
-            10000))
+            20000))
         return;
     QFile file(portFile);
     if (!file.open(QIODevice::ReadOnly))

@@ -37,7 +37,7 @@ public:
 /**
  * tavo-nesim with the demo classes, on loopback ports that it picks itself
  * (or on @p tcpPort) and names in a port file; tcp and udp stay 0 when it did
- * not come up within 10 s.
+ * not come up within 20 s. @p extra arguments go after the others.
  */
 // A base of its own: the folder must exist before the program is started.
 struct PortFileDir
@@ -50,7 +50,8 @@ class Simulator : private PortFileDir, public ChildProgram
 public:
     Simulator(const QString& binary, const QString& demoDir, const QString& scenario,
               quint16 tcpPort = 0,
-              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+              const QStringList& extra = QStringList());
 
     bool isUp() const { return tcp != 0; }
 
