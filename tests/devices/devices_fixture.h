@@ -67,6 +67,44 @@ public:
         return device->parametersByName.value(QLatin1String(name));
     }
 
+    /// "name class:tag:base #index code=C state=S populated=P protocol=N:text".
+    static QString describe(const Device* device)
+    {
+        return QStringLiteral("%1 %2:%3:%4 #%5 code=%6 state=%7 populated=%8 protocol=%9:")
+                   .arg(device->name, device->className)
+                   .arg(device->tag)
+                   .arg(device->baseTag)
+                   .arg(device->deviceIndex)
+                   .arg(device->code)
+                   .arg(device->state())
+                   .arg(device->populated)
+                   .arg(device->protocol) +
+            device->protocolText;
+    }
+
+    /// Each emission @p spy recorded as "arg|arg|...": a parameter by its name,
+    /// a notification by its number.
+    static QStringList emissions(const QSignalSpy& spy)
+    {
+        QStringList out;
+        for (const QVariantList& args : spy) {
+            QStringList texts;
+            for (const QVariant& arg : args) {
+                const ParamCore* core = arg.userType() == qMetaTypeId<ParamCore*>()
+                    ? arg.value<ParamCore*>()
+                    : arg.value<const ParamCore*>();
+                if (core)
+                    texts << static_cast<const Param*>(core)->DbEntity::name;
+                else if (arg.userType() == qMetaTypeId<DbEntity::NotifyMessage>())
+                    texts << QString::number(arg.value<DbEntity::NotifyMessage>());
+                else
+                    texts << arg.toString();
+            }
+            out << texts.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+
     /// Device list, name map and code table describe the same devices: every
     /// code in the table leads to a live device, and to the one that carries it.
     void verifyConsistent() const
