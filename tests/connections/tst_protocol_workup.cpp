@@ -5,8 +5,6 @@
 
 #include <QtTest>
 
-#include <functional>
-
 namespace {
 
 /// A plug-in built into the test: the rules decide what it takes, and it
@@ -75,18 +73,53 @@ struct WorkUpFixture : DevicesFixture
         e2 = boundE1(2, 5);
     }
 
-    void queueRead(Device* device, const char* name, int mark = 1)
+    /// Reads of the parameters named in @p names, each with @p mark.
+    void queueReads(Device* device, const QString& names, int mark = 1)
     {
-        QVERIFY(db->readQuery(device->name, QLatin1String(name), mark, true));
+        for (const QString& name : names.split(' '))
+            QVERIFY(db->readQuery(device->name, name, mark, true));
+    }
+    /// Writes of the parameters named in @p names; a leading '-' marks one
+    /// that the plug-in rejects.
+    void queueWrites(Device* device, const QString& names)
+    {
+        for (QString name : names.split(' ')) {
+            if (name.startsWith('-'))
+                fake->rejected.insert(name.remove(0, 1));
+            QVERIFY(name == QLatin1String("label")
+                        ? db->writeQuery(device->name, name, QStringLiteral("x"), true)
+                        : db->writeQuery(device->name, name, 7ul, true));
+        }
     }
 
-    QStringList readsOf(Device* device) const
+    /// The reads of e1 and e2 as "taken/left", with '*' for a device still
+    /// listed ('?' when its flag says otherwise).
+    QString reads() const
     {
-        return names(protocol.unit.readQueryMap.value(device));
+        QStringList parts;
+        for (Device* device : {e1, e2}) {
+            const bool listed = db->readDeviceList.current().contains(device);
+            parts << names(protocol.unit.readQueryMap.value(device)).join(',') + '/' +
+                    names(&device->readList.current()).join(',') + (listed ? "*" : "") +
+                    (listed != device->inReadDeviceList ? "?" : "");
+        }
+        return parts.join(' ');
     }
-    QStringList writesOf(Device* device) const
+    /// The writes of e1 and e2 as "taken/left", with '*' for a device listed.
+    QString writes() const
     {
-        return names(protocol.unit.writeQueryMap.value(device));
+        QStringList parts;
+        for (Device* device : {e1, e2}) {
+            parts << names(protocol.unit.writeQueryMap.value(device)).join(',') + '/' +
+                    names(device->writeList).join(',') +
+                    (db->writeDeviceList.current().contains(device) ? "*" : "");
+        }
+        return parts.join(' ');
+    }
+    void workUp()
+    {
+        protocol.workUpWriteQueries(db->writeDeviceList);
+        protocol.workUpReadQueries(db->readDeviceList);
     }
 
     Protocol protocol;
@@ -106,41 +139,29 @@ private Q_SLOTS:
     void marksKeepAParameterQueuedForMoreRequests();
     void deviceNotReadyStaysQueuedUntouched();
     void heldSchedulerReadsOnlyTheHeldParameterThenBlocks();
-    void blockedSchedulerStillReadsButNeverWrites();
     void writesTakeALeadingRunOfOneValueClass_data();
     void writesTakeALeadingRunOfOneValueClass();
-    void writeValueClassHoldsAcrossDevices();
     void serviceWritesGoToTheMessageParserNotThePlugIn();
-    void withoutAPlugInNothingMoves();
+    void readsAndWritesHeldBackByTheirConditions_data();
+    void readsAndWritesHeldBackByTheirConditions();
     void initForgetsTheMapsAndResetsThePlugIn();
 };
 
 void TstProtocolWorkUp::readsTakeWhatThePlugInAcceptsAndKeepTheRest()
 {
     WorkUpFixture fx;
-    fx.queueRead(fx.e1, "level");
-    fx.queueRead(fx.e1, "gain");
-    fx.queueRead(fx.e1, "label");
-    fx.queueRead(fx.e2, "level");
+    fx.queueReads(fx.e1, "level gain label");
+    fx.queueReads(fx.e2, "level");
     fx.fake->rejected = {QStringLiteral("gain")};
-
     fx.protocol.workUpReadQueries(fx.db->readDeviceList);
-    QCOMPARE(fx.readsOf(fx.e1), QStringList({"level", "label"}));
-    QCOMPARE(fx.readsOf(fx.e2), QStringList {"level"});
-    QCOMPARE(fx.db->readDeviceList.current().size(), 1);
-    QCOMPARE(fx.db->readDeviceList.current().at(0), fx.e1);
-    QVERIFY(fx.e1->inReadDeviceList);
-    QVERIFY(!fx.e2->inReadDeviceList);
-    QCOMPARE(names(&fx.e1->readList.current()), QStringList {"gain"});
+    QCOMPARE(fx.reads(), "level,label/gain* level/");
 
     // Once the plug-in takes it, the device leaves the list; the map gathers
     // each parameter once.
     fx.fake->rejected.clear();
-    fx.queueRead(fx.e1, "level");
+    fx.queueReads(fx.e1, "level");
     fx.protocol.workUpReadQueries(fx.db->readDeviceList);
-    QCOMPARE(fx.readsOf(fx.e1), QStringList({"level", "label", "gain"}));
-    QVERIFY(fx.db->readDeviceList.current().isEmpty());
-    QVERIFY(!fx.e1->inReadDeviceList);
+    QCOMPARE(fx.reads(), "level,label,gain/ level/");
     fx.protocol.unit.clearReadQueryMap();
     QVERIFY(fx.protocol.unit.readQueryMap.isEmpty());
 }
@@ -148,131 +169,83 @@ void TstProtocolWorkUp::readsTakeWhatThePlugInAcceptsAndKeepTheRest()
 void TstProtocolWorkUp::marksKeepAParameterQueuedForMoreRequests()
 {
     WorkUpFixture fx;
-    fx.queueRead(fx.e1, "level", 3);
-    for (int round = 1; round <= 3; ++round) {
+    fx.queueReads(fx.e1, "level", 3);
+    QStringList rounds;
+    for (int round = 1; round <= 4; ++round) {
         fx.protocol.workUpReadQueries(fx.db->readDeviceList);
-        QCOMPARE(fx.readsOf(fx.e1), QStringList {"level"});
+        rounds << fx.reads();
         fx.protocol.unit.clearReadQueryMap();
-        QCOMPARE(fx.e1->inReadDeviceList, round < 3);
     }
-    fx.protocol.workUpReadQueries(fx.db->readDeviceList);
-    QVERIFY(fx.protocol.unit.readQueryMap.isEmpty());
+    QCOMPARE(rounds, QStringList({"level/level* /", "level/level* /", "level/ /", "/ /"}));
 }
 
 void TstProtocolWorkUp::deviceNotReadyStaysQueuedUntouched()
 {
     WorkUpFixture fx;
-    fx.queueRead(fx.e1, "level");
-    fx.queueRead(fx.e2, "level");
+    fx.queueReads(fx.e1, "level");
+    fx.queueReads(fx.e2, "level");
     fx.fake->notReady = {fx.e1};
     fx.protocol.workUpReadQueries(fx.db->readDeviceList);
-    QCOMPARE(fx.readsOf(fx.e1), QStringList());
-    QCOMPARE(fx.readsOf(fx.e2), QStringList {"level"});
-    QCOMPARE(fx.e1->readList.current().size(), 1);
+    QCOMPARE(fx.reads(), "/level* level/");
     QCOMPARE(fx.e1->readList.current().at(0)->readQueueMark, 1);
 
     fx.fake->notReady.clear();
     fx.fake->askedForRead.clear();
     fx.protocol.workUpReadQueries(fx.db->readDeviceList);
     QCOMPARE(fx.fake->askedForRead, QList<Device*> {fx.e1});
-    QCOMPARE(fx.readsOf(fx.e1), QStringList {"level"});
+    QCOMPARE(fx.reads(), "level/ level/");
 }
 
 void TstProtocolWorkUp::heldSchedulerReadsOnlyTheHeldParameterThenBlocks()
 {
     WorkUpFixture fx;
-    fx.queueRead(fx.e1, "level");
+    fx.queueReads(fx.e1, "level");
     fx.db->blockByLastReadQuery(1, 60);
     QCOMPARE(fx.db->getSchedulerMode(), 1);
-    fx.queueRead(fx.e1, "gain");
-    fx.queueRead(fx.e2, "level");
-
+    fx.queueReads(fx.e1, "gain");
+    fx.queueReads(fx.e2, "level");
     fx.protocol.workUpReadQueries(fx.db->readDeviceList);
-    QCOMPARE(fx.readsOf(fx.e1), QStringList {"level"});
-    QCOMPARE(fx.readsOf(fx.e2), QStringList());
     // The held read is out: nothing else goes until its answer releases the
     // scheduler.
+    QCOMPARE(fx.reads(), "level/gain* /level*");
     QCOMPARE(fx.db->getSchedulerMode(), 2);
-    QCOMPARE(names(&fx.e1->readList.current()), QStringList {"gain"});
-    QCOMPARE(names(&fx.e2->readList.current()), QStringList {"level"});
-}
-
-void TstProtocolWorkUp::blockedSchedulerStillReadsButNeverWrites()
-{
-    WorkUpFixture fx;
-    fx.queueRead(fx.e1, "level");
-    QVERIFY(fx.db->writeQuery(fx.e1->name, "level", 5ul, true));
-    fx.db->setSchedulerEnabled(false, "test");
-
-    fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
-    fx.protocol.workUpReadQueries(fx.db->readDeviceList);
-    QVERIFY(fx.protocol.unit.writeQueryMap.isEmpty());
-    QCOMPARE(names(fx.e1->writeList), QStringList {"level"});
-    QCOMPARE(fx.readsOf(fx.e1), QStringList {"level"});
 }
 
 void TstProtocolWorkUp::writesTakeALeadingRunOfOneValueClass_data()
 {
-    // Parameters: level, gain numeric; label text. "-" marks a rejected one.
-    QTest::addColumn<QStringList>("queued");
-    QTest::addColumn<QStringList>("rejected");
-    QTest::addColumn<QStringList>("taken");
-    QTest::addColumn<QStringList>("left");
-    QTest::newRow("numeric-run-stops-at-text")
-        << QStringList({"level", "gain", "label", "level"}) << QStringList()
-        << QStringList({"level", "gain"}) << QStringList({"label", "level"});
-    QTest::newRow("text-first-takes-text-only") << QStringList({"label", "level"}) << QStringList()
-                                                << QStringList {"label"} << QStringList {"level"};
-    QTest::newRow("rejected-stops-the-run")
-        << QStringList({"level", "gain", "level"}) << QStringList {"gain"} << QStringList {"level"}
-        << QStringList({"gain", "level"});
-    QTest::newRow("rejected-first-takes-nothing")
-        << QStringList({"gain", "level"}) << QStringList {"gain"} << QStringList()
-        << QStringList({"gain", "level"});
-    QTest::newRow("all-taken") << QStringList({"level", "gain"}) << QStringList()
-                               << QStringList({"level", "gain"}) << QStringList();
+    // Writes queued on e1, and after a '|' on e2; level and gain numeric,
+    // label text; '-' marks one the plug-in rejects. Then the state after
+    // each request, split by " ; ".
+    QTest::addColumn<QString>("queued");
+    QTest::addColumn<QString>("writes");
+    auto row = [](const char* name, const char* queued, const char* writes) {
+        QTest::newRow(name) << QString(queued) << QString(writes);
+    };
+    row("numeric-run-stops-at-text", "level gain label level", "level,gain/label,level* /");
+    row("text-first-takes-text-only", "label level", "label/level* /");
+    row("rejected-stops-the-run", "level -gain level", "level/gain,level* /");
+    row("rejected-first-takes-nothing", "-gain level", "/gain,level* /");
+    row("all-taken", "level gain", "level,gain/ /");
+    // The first write taken decides for the whole request; the next one
+    // starts undecided again.
+    row("class-holds-across-devices", "label|level label", "label/ /level,label* ; / level/label*");
 }
 
 void TstProtocolWorkUp::writesTakeALeadingRunOfOneValueClass()
 {
-    QFETCH(QStringList, queued);
-    QFETCH(QStringList, rejected);
-    QFETCH(QStringList, taken);
-    QFETCH(QStringList, left);
+    QFETCH(QString, queued);
+    QFETCH(QString, writes);
     WorkUpFixture fx;
-    for (const QString& name : qAsConst(queued)) {
-        const bool ok = name == QLatin1String("label")
-            ? fx.db->writeQuery(fx.e1->name, name, QStringLiteral("x"), true)
-            : fx.db->writeQuery(fx.e1->name, name, 7ul, true);
-        QVERIFY(ok);
+    fx.queueWrites(fx.e1, queued.section('|', 0, 0));
+    if (queued.contains('|'))
+        fx.queueWrites(fx.e2, queued.section('|', 1));
+    QStringList requests;
+    for (int i = writes.count(';'); i >= 0; --i) {
+        fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
+        requests << fx.writes();
+        fx.protocol.unit.clearWriteQueryMap();
     }
-    fx.fake->rejected = QSet<QString>(rejected.cbegin(), rejected.cend());
-
-    fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
-    QCOMPARE(fx.writesOf(fx.e1), taken);
-    QCOMPARE(names(fx.e1->writeList), left);
-    QCOMPARE(fx.db->writeDeviceList.current().size(), left.isEmpty() ? 0 : 1);
-    fx.protocol.unit.clearWriteQueryMap();
-}
-
-void TstProtocolWorkUp::writeValueClassHoldsAcrossDevices()
-{
-    WorkUpFixture fx;
-    QVERIFY(fx.db->writeQuery(fx.e1->name, "label", QStringLiteral("x"), true));
-    QVERIFY(fx.db->writeQuery(fx.e2->name, "level", 1ul, true));
-    QVERIFY(fx.db->writeQuery(fx.e2->name, "label", QStringLiteral("y"), true));
-
-    fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
-    QCOMPARE(fx.writesOf(fx.e1), QStringList {"label"});
-    QCOMPARE(fx.writesOf(fx.e2), QStringList());
-    QCOMPARE(names(fx.e2->writeList), QStringList({"level", "label"}));
-
-    // The next request starts undecided again.
-    fx.protocol.unit.clearWriteQueryMap();
-    fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
-    QCOMPARE(fx.writesOf(fx.e2), QStringList {"level"});
-    QCOMPARE(names(fx.e2->writeList), QStringList {"label"});
-    fx.protocol.unit.clearWriteQueryMap();
+    QCOMPARE(requests.join(" ; "), writes);
 }
 
 void TstProtocolWorkUp::serviceWritesGoToTheMessageParserNotThePlugIn()
@@ -290,21 +263,37 @@ void TstProtocolWorkUp::serviceWritesGoToTheMessageParserNotThePlugIn()
     QVERIFY(fx.db->findDevice("E1_0009"));
 }
 
-void TstProtocolWorkUp::withoutAPlugInNothingMoves()
+void TstProtocolWorkUp::readsAndWritesHeldBackByTheirConditions_data()
 {
-    WorkUpFixture fx;
-    fx.queueRead(fx.e1, "level");
-    QVERIFY(fx.db->writeQuery(fx.e1->name, "level", 5ul, true));
-    fx.protocol.setPlugin(nullptr);
-    fx.protocol.workUpReadQueries(fx.db->readDeviceList);
-    fx.protocol.workUpWriteQueries(fx.db->writeDeviceList);
-    QVERIFY(fx.protocol.unit.readQueryMap.isEmpty());
-    QVERIFY(fx.protocol.unit.writeQueryMap.isEmpty());
-    QCOMPARE(fx.e1->readList.current().size(), 1);
-    QCOMPARE(names(fx.e1->writeList), QStringList {"level"});
+    // A read and a write of e1.level queued; the reads, then the writes.
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<QString>("state");
+    auto row = [](const char* name, const char* condition, const char* state) {
+        QTest::newRow(name) << QString(condition) << QString(state);
+    };
+    row("blocked-scheduler-still-reads-never-writes", "blocked", "level/ / /level* /");
+    row("device-not-ready", "not-ready", "/level* / /level* /");
+    row("without-a-plug-in-nothing-moves", "no-plug-in", "/level* / /level* /");
+}
 
+void TstProtocolWorkUp::readsAndWritesHeldBackByTheirConditions()
+{
+    QFETCH(QString, condition);
+    QFETCH(QString, state);
+    WorkUpFixture fx;
+    fx.queueReads(fx.e1, "level");
+    fx.queueWrites(fx.e1, "level");
+    if (condition == "blocked")
+        fx.db->setSchedulerEnabled(false, "test");
+    else if (condition == "not-ready")
+        fx.fake->notReady = {fx.e1};
+    else
+        fx.protocol.setPlugin(nullptr);
+    fx.workUp();
+    QCOMPARE(fx.reads() + ' ' + fx.writes(), state);
+    // Nor does anything else come out.
     QVector<SelectedDeviceItem*> none;
-    QVERIFY(!fx.protocol.selectDeviceQuery(none));
+    QCOMPARE(fx.protocol.selectDeviceQuery(none), false);
     fx.protocol.parse("x", 1);
     ResultList results;
     fx.protocol.getWorkUpResult(results);
@@ -314,7 +303,7 @@ void TstProtocolWorkUp::withoutAPlugInNothingMoves()
 void TstProtocolWorkUp::initForgetsTheMapsAndResetsThePlugIn()
 {
     WorkUpFixture fx;
-    fx.queueRead(fx.e1, "level");
+    fx.queueReads(fx.e1, "level");
     fx.protocol.workUpReadQueries(fx.db->readDeviceList);
     LsParams* inFlight = fx.protocol.unit.readQueryMap.value(fx.e1);
     QVERIFY(inFlight);

@@ -1,7 +1,7 @@
 // Without libFuzzer: a few seconds of generated inputs from a fixed seed, so
-// that a failure comes back on the next run. Shared by the fuzz targets. The recorded exchanges of
-// the corpus directory (second argument) run first as they are, then as the material of mutations;
-// the rest are valid records with random damage and plain noise.
+// that a failure comes back on the next run. Shared by the fuzz targets. The
+// recorded exchanges of the corpus directory (second argument) run first as
+// they are, then as the material of changes, as do the target's own records.
 
 #include <QByteArray>
 #include <QDir>
@@ -24,12 +24,6 @@ namespace {
 // As make fuzz's -max_len.
 constexpr int MaxInput = 8192;
 
-void run(const QByteArray& input)
-{
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.constData()),
-                           size_t(input.size()));
-}
-
 QByteArray noise(QRandomGenerator& random, int size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -38,67 +32,42 @@ QByteArray noise(QRandomGenerator& random, int size)
     return bytes;
 }
 
-QByteArray generated(QRandomGenerator& random, const QList<QByteArray>& records)
+/// A recorded exchange, or a run of valid records (behind a random byte
+/// every other time), with a few changes: bytes flipped, spans cut out or
+/// repeated, noise, pieces of other exchanges or records let in, and now and
+/// then a line far too long.
+QByteArray generated(QRandomGenerator& random, const QList<QByteArray>& seeds,
+                     const QList<QByteArray>& records)
 {
-    QByteArray input(1, char(random.bounded(256)));
-    const int count = random.bounded(1, 40);
-    for (int i = 0; i < count; ++i) {
-        QByteArray piece = records.at(random.bounded(records.size()));
+    const bool fromSeed = !seeds.isEmpty() && random.bounded(2);
+    QByteArray input =
+        fromSeed ? seeds.at(random.bounded(seeds.size())) : noise(random, random.bounded(2));
+    for (int i = fromSeed ? 0 : 1 << random.bounded(6); i > 0; --i)
+        input += records.at(random.bounded(records.size()));
+    for (int changes = random.bounded(8); changes > 0; --changes) {
+        const int at = random.bounded(1, input.size() + 1);
+        const int length = random.bounded(1, 65);
+        const QList<QByteArray>& pieces = random.bounded(2) || seeds.isEmpty() ? records : seeds;
+        const QByteArray& piece = pieces.at(random.bounded(pieces.size()));
         switch (random.bounded(6)) {
-        case 0: // a flipped byte
-            piece[random.bounded(piece.size())] = char(random.bounded(256));
-            break;
-        case 1: // cut short
-            piece.truncate(random.bounded(piece.size()));
-            break;
-        case 2: // noise
-            piece = noise(random, random.bounded(1, 200));
-            break;
-        case 3: // far too long
-            if (random.bounded(20) == 0)
-                piece = QByteArray(5000, 'A') + '\n';
-            break;
-        default:
-            break;
-        }
-        input += piece;
-    }
-    return input;
-}
-
-/// A recorded exchange with a few changes: the cutting, bytes, spans
-/// removed or repeated, and pieces of other exchanges or records let in.
-QByteArray mutated(QRandomGenerator& random, const QList<QByteArray>& seeds,
-                   const QList<QByteArray>& records)
-{
-    QByteArray input = seeds.at(random.bounded(seeds.size()));
-    const int changes = random.bounded(1, 8);
-    for (int i = 0; i < changes && input.size() > 1; ++i) {
-        const int at = random.bounded(1, input.size());
-        const int length = random.bounded(1, qMin(input.size() - at, 64) + 1);
-        switch (random.bounded(7)) {
-        case 0:
-            input[0] = char(random.bounded(256));
+        case 0: // the first byte too: it may steer the target
+            input[random.bounded(input.size())] = char(random.bounded(256));
             break;
         case 1:
-            input[at] = char(random.bounded(256));
-            break;
-        case 2:
             input.remove(at, length);
             break;
-        case 3:
+        case 2:
             input.insert(at, input.mid(at, length));
             break;
-        case 4: {
-            const QByteArray& other = seeds.at(random.bounded(seeds.size()));
-            input.insert(at, other.mid(random.bounded(other.size()), length));
+        case 3:
+            input.insert(at, piece.mid(random.bounded(piece.size()), length));
             break;
-        }
-        case 5:
-            input.insert(at, records.at(random.bounded(records.size())));
+        case 4:
+            input.insert(at,
+                         random.bounded(20) ? noise(random, length) : QByteArray(5000, 'A') + '\n');
             break;
         default:
-            input.insert(at, noise(random, length));
+            input.insert(at, piece);
             break;
         }
     }
@@ -130,19 +99,17 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    for (const QByteArray& seed : qAsConst(seeds))
-        run(seed);
-
     QRandomGenerator random(20261207);
     QElapsedTimer clock;
     clock.start();
     long runs = 0;
-    while (clock.elapsed() < seconds * 1000) {
-        run(!seeds.isEmpty() && random.bounded(2) ? mutated(random, seeds, records)
-                                                  : generated(random, records));
-        ++runs;
+    for (; runs < seeds.size() || clock.elapsed() < seconds * 1000; ++runs) {
+        const QByteArray input =
+            runs < seeds.size() ? seeds.at(int(runs)) : generated(random, seeds, records);
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.constData()),
+                               size_t(input.size()));
     }
     std::printf("fuzz smoke: %d corpus inputs, then %ld generated in %d s, no failure\n",
-                int(seeds.size()), runs, seconds);
+                int(seeds.size()), runs - seeds.size(), seconds);
     return 0;
 }

@@ -9,22 +9,8 @@
 
 #include <cstring>
 
-#ifndef TEST_PROTOCOL_NAME
-#define TEST_PROTOCOL_NAME "test-tcp"
-#endif
-#ifndef TEST_PROTOCOL_PORT
-#define TEST_PROTOCOL_PORT 7001
-#endif
-#ifndef TEST_PROTOCOL_SOCKET
-#define TEST_PROTOCOL_SOCKET 0
-#endif
-
-namespace {
-
-/// A line longer than this is garbage: it is dropped, not buffered forever.
-constexpr int MaxLine = 4096;
-
-} // namespace
+// TEST_PROTOCOL_NAME, _PORT and _SOCKET come from the build, one set per
+// module.
 
 class TestProtocol : public QObject, public IProtocol, public TestProtocolControl
 {
@@ -72,18 +58,11 @@ public:
             m_received.append(data, size);
         for (int i = 0; i < size; ++i) {
             if (data[i] != '\n') {
-                if (m_line.size() < MaxLine)
-                    m_line.append(data[i]);
-                else
-                    m_overlong = true;
+                m_line.append(data[i]);
                 continue;
             }
-            if (m_overlong)
-                ++m_malformed;
-            else
-                handleLine(m_line);
+            handleLine(m_line);
             m_line.clear();
-            m_overlong = false;
         }
     }
     void getWorkUpResult(ResultList& results) override
@@ -105,13 +84,10 @@ public:
         pdu->clearWriteQueryMap();
 
         for (auto it = pdu->readQueryMap.cbegin(); it != pdu->readQueryMap.cend(); ++it) {
-            QByteArray request = "READ " + QByteArray::number(it.key()->code) + ' ';
-            for (int i = 0; i < it.value()->size(); ++i) {
-                if (i)
-                    request += ',';
-                request += QByteArray::number(it.value()->at(i)->code);
-            }
-            append(results, request);
+            QByteArrayList codes;
+            for (const Param* param : qAsConst(*it.value()))
+                codes << QByteArray::number(param->code);
+            append(results, "READ " + QByteArray::number(it.key()->code) + ' ' + codes.join(','));
         }
         pdu->clearReadQueryMap();
     }
@@ -181,7 +157,6 @@ private:
     QMap<QString, QString> m_vars;
     QByteArray m_received;
     QByteArray m_line;
-    bool m_overlong = false;
     QList<QByteArray> m_queued;
     int m_parseCalls = 0;
     int m_malformed = 0;
