@@ -2,6 +2,7 @@
 #include "classes/device_class.h"
 #include "foundation/app_shared.h"
 #include "kernel_fixture.h"
+#include "param_dump.h"
 
 #include <QtTest>
 
@@ -32,22 +33,12 @@ void TstClassDb::missingDirectoryLeavesOnlyTheSystemClassCreatedOnce()
     DeviceClass* service = db->deviceClasses.value(QStringLiteral("SERVICE"));
     QVERIFY(service);
     QCOMPARE(service->parent(), db);
-    QCOMPARE(service->paramClassList.size(), 2);
-
-    ParamClass* alarm = service->paramClassList.at(0);
-    QCOMPARE(alarm->name, QStringLiteral("alarm"));
-    QVERIFY(alarm->isVirtual);
-    QVERIFY(alarm->isPredefined);
-    QCOMPARE(alarm->type, Tavo::INT);
-    QCOMPARE(alarm->access, 1);
-
-    ParamClass* root = service->paramClasses.value(QStringLiteral("root"));
-    QCOMPARE(service->paramClassList.at(1), root);
-    QCOMPARE(root->humanName, QStringLiteral("Administrator"));
-    QCOMPARE(root->info, QStringLiteral("Parameter is used for system control."));
-    QCOMPARE(root->type, Tavo::ASCIIZ);
-    QCOMPARE(root->access, 3);
-    QCOMPARE(root->parent(), service);
+    QCOMPARE(describe(service),
+             QStringList({"alarm INT/2 access=1 virtual*(){}",
+                          "root ASCIIZ/2 access=3 human=Administrator info=Parameter is used for "
+                          "system control."}));
+    QCOMPARE(service->paramClasses.value(QStringLiteral("root")), service->paramClassList.at(1));
+    QCOMPARE(service->paramClassList.at(1)->parent(), service);
 
     fx.log.clear();
     db->createSystemDeviceClass();
@@ -103,10 +94,9 @@ void TstClassDb::virtualParamsFillTheBuiltInAlarmOnceOrAreAddedAsReadOnlyInt()
     parsed.script = QStringLiteral("return a;");
     parsed.args.insert(QStringLiteral("a"), QStringLiteral("level"));
     QVERIFY(deviceClass.setVirtualParamClass(&parsed));
-    QCOMPARE(builtIn->script, parsed.script);
-    QCOMPARE(builtIn->args, parsed.args);
-    QVERIFY(!builtIn->isPredefined);
-    QCOMPARE(deviceClass.paramClassList.size(), 1);
+    QCOMPARE(describe(&deviceClass),
+             QStringList {"alarm INT/2 access=1 virtual(a=level){return a;}"});
+    QCOMPARE(deviceClass.paramClassList.at(0), builtIn); // filled in place
     QVERIFY(!deviceClass.setVirtualParamClass(&parsed));
 
     ParamClass plain;
@@ -120,75 +110,65 @@ void TstClassDb::virtualParamsFillTheBuiltInAlarmOnceOrAreAddedAsReadOnlyInt()
     parsed.type = Tavo::FLOAT;
     parsed.access = 3;
     QVERIFY(deviceClass.setVirtualParamClass(&parsed));
-    QCOMPARE(deviceClass.paramClassList.size(), 2);
-    ParamClass* created = deviceClass.paramClassList.last();
-    QVERIFY(created != &parsed);
-    QCOMPARE(created->name, QStringLiteral("sum"));
-    QCOMPARE(created->type, Tavo::INT);
-    QCOMPARE(created->access, 1);
-    QVERIFY(created->isVirtual);
-    QVERIFY(!created->isPredefined);
-    QCOMPARE(created->script, parsed.script);
-    QCOMPARE(created->parent(), &deviceClass);
+    // The created class copies the script, but is always a read-only INT.
+    QCOMPARE(describe(&deviceClass).value(1), "sum INT/2 access=1 virtual(a=level){return a;}");
+    QVERIFY(deviceClass.paramClassList.last() != &parsed);
+    QCOMPARE(deviceClass.paramClassList.last()->parent(), &deviceClass);
 }
 
 void TstClassDb::imageToParamTypeConverts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("type");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<quint32>("word");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("error");
+    // "ok"/"refused", the value word in hex, the bytes (percent-encoded), the errors
+    QTest::addColumn<QString>("result");
 
     const int U = Tavo::UINT, I = Tavo::INT, F = Tavo::FLOAT;
-    const QByteArray none;
-    QTest::newRow("uint-hex") << "0x1F" << U << true << 31u << none << QString();
-    QTest::newRow("uint-octal") << "010" << U << true << 8u << none << QString();
-    QTest::newRow("uint-decimal") << "4294967295" << U << true << 0xFFFFFFFFu << none << QString();
-    QTest::newRow("uint-overflow") << "4294967296" << U << false << 0u << none
-                                   << "[imageToNumericType()] Expected unsigned integer value but "
-                                      "'4294967296' found";
-    QTest::newRow("uint-negative") << "-1" << U << false << 0u << none
-                                   << "[imageToNumericType()] Expected unsigned integer value but "
-                                      "'-1' found";
-    QTest::newRow("int-negative") << "-1" << I << true << 0xFFFFFFFFu << none << QString();
-    QTest::newRow("int-hex") << "0x10" << I << true << 16u << none << QString();
-    QTest::newRow("int-word") << "abc" << I << false << 0u << none
-                              << "[imageToNumericType()] Expected integer value but 'abc' found";
-    QTest::newRow("float") << "1.5" << F << true << 0x3FC00000u << none << QString();
-    QTest::newRow("float-bad") << "1,5" << F << false << 0u << none
-                               << "[imageToNumericType()] Expected float value but '1,5' found";
-    QTest::newRow("empty") << "" << U << false << 0u << none
-                           << "[imageToNumericType()] empty string to convert";
-    QTest::newRow("asciiz") << "abc" << int(Tavo::ASCIIZ) << true << 0u << QByteArray("abc")
-                            << QString();
-    QTest::newRow("file") << "a.bin" << int(Tavo::FILE) << true << 0u << QByteArray("a.bin")
-                          << QString();
-    QTest::newRow("bytes") << "0A.0B" << int(Tavo::BYTE_ARRAY) << true << 0u
-                           << QByteArray("\x0a\x0b", 2) << QString();
-    QTest::newRow("bytes-odd") << "0A.0" << int(Tavo::BYTE_ARRAY) << false << 0u << none
-                               << "[imageToNumericType()] Expected hex-value string of the "
-                                  "even-value size, but found '0A.0'";
-    QTest::newRow("unknown-type") << "x" << 42 << true << 0u << none << QString();
+    QTest::newRow("uint-hex") << "0x1F" << U << "ok 1f";
+    QTest::newRow("uint-octal") << "010" << U << "ok 8";
+    QTest::newRow("uint-decimal") << "4294967295" << U << "ok ffffffff";
+    QTest::newRow("uint-overflow") << "4294967296" << U
+                                   << "refused 0: [imageToNumericType()] Expected unsigned "
+                                      "integer value but '4294967296' found";
+    QTest::newRow("uint-negative") << "-1" << U
+                                   << "refused 0: [imageToNumericType()] Expected unsigned "
+                                      "integer value but '-1' found";
+    QTest::newRow("int-negative") << "-1" << I << "ok ffffffff";
+    QTest::newRow("int-hex") << "0x10" << I << "ok 10";
+    QTest::newRow("int-word") << "abc" << I
+                              << "refused 0: [imageToNumericType()] Expected integer value but "
+                                 "'abc' found";
+    QTest::newRow("float") << "1.5" << F << "ok 3fc00000";
+    QTest::newRow("float-bad") << "1,5" << F
+                               << "refused 0: [imageToNumericType()] Expected float value but "
+                                  "'1,5' found";
+    QTest::newRow("empty") << "" << U
+                           << "refused 0: [imageToNumericType()] empty string to convert";
+    QTest::newRow("asciiz") << "abc" << int(Tavo::ASCIIZ) << "ok 0 abc";
+    QTest::newRow("file") << "a.bin" << int(Tavo::FILE) << "ok 0 a.bin";
+    QTest::newRow("bytes") << "0A.0B" << int(Tavo::BYTE_ARRAY) << "ok 0 %0A%0B";
+    QTest::newRow("bytes-odd") << "0A.0" << int(Tavo::BYTE_ARRAY)
+                               << "refused 0: [imageToNumericType()] Expected hex-value string of "
+                                  "the even-value size, but found '0A.0'";
+    QTest::newRow("unknown-type") << "x" << 42 << "ok 0";
 }
 
 void TstClassDb::imageToParamTypeConverts()
 {
     QFETCH(QString, text);
     QFETCH(int, type);
-    QFETCH(bool, ok);
-    QFETCH(quint32, word);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, error);
+    QFETCH(QString, result);
 
     KernelFixture fx;
     unsigned long value = 0;
     QByteArray out;
-    QCOMPARE(imageToParamType(text, Tavo::ParamType(type), &value, &out), ok);
-    QCOMPARE(quint32(value), word);
-    QCOMPARE(out, bytes);
-    QCOMPARE(fx.log.errors(), error.isEmpty() ? QStringList() : QStringList {error});
+    const bool ok = imageToParamType(text, Tavo::ParamType(type), &value, &out);
+    QString actual = (ok ? "ok " : "refused ") + QString::number(value, 16);
+    if (!out.isEmpty())
+        actual += ' ' + QString::fromLatin1(out.toPercentEncoding());
+    if (!fx.log.errors().isEmpty())
+        actual += ": " + fx.log.errors().join(" | ");
+    QCOMPARE(actual, result);
 }
 
 void TstClassDb::imageToParamTypeChecksTargetBeforeOrAfterReading()

@@ -4,6 +4,7 @@
 #include "foundation/app_shared.h"
 #include "hosttypes/host_type_db.h"
 #include "kernel_fixture.h"
+#include "param_dump.h"
 
 #include <QRegularExpression>
 #include <QScriptEngine>
@@ -63,8 +64,7 @@ class TstShippedClasses : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void everyFileLoadsWithoutComplaint();
-    void everyHostTypeNamesExistingClasses();
+    void everyFileLoadsWithoutComplaintAndNamesExistingClasses();
     void snmpHostTypesSpeakSnmp();
     void tableColumnsAndScalarsSitBelowTheirEntryOrGroup();
     void interfaceStatusHasNamedValuesAndAlarms();
@@ -74,18 +74,13 @@ private Q_SLOTS:
     void storageShareIsComputedFromSizeAndUse();
 };
 
-void TstShippedClasses::everyFileLoadsWithoutComplaint()
+void TstShippedClasses::everyFileLoadsWithoutComplaintAndNamesExistingClasses()
 {
     ShippedFixture fx;
     QCOMPARE(fx.log.errors(), QStringList());
     QCOMPARE(fx.log.warnings(), QStringList());
     for (const QString& name : snmpTableClasses + snmpScalarClasses)
         QVERIFY2(fx.classDb->deviceClasses.contains(name), qPrintable(name));
-}
-
-void TstShippedClasses::everyHostTypeNamesExistingClasses()
-{
-    ShippedFixture fx;
     QVERIFY(fx.hostTypeDb->hostTypes.size() > 1);
     for (const HostType* type : fx.hostTypeDb->hostTypes) {
         for (const QString& className : type->deviceClassNames) {
@@ -168,25 +163,13 @@ void TstShippedClasses::tableColumnsAndScalarsSitBelowTheirEntryOrGroup()
 void TstShippedClasses::interfaceStatusHasNamedValuesAndAlarms()
 {
     ShippedFixture fx;
-    const ParamClass* oper = fx.param(QStringLiteral("IF"), QStringLiteral("ifOperStatus"));
-    QVERIFY(oper);
-    QCOMPARE(oper->oid, QStringLiteral("1.3.6.1.2.1.2.2.1.8"));
-    QCOMPARE(oper->type, Tavo::UINT);
-    QCOMPARE(oper->variants, (QVector<quint32> {1, 2, 3, 4, 5, 6, 7}));
-    QCOMPARE(oper->variantNames.value(1), QStringLiteral("up"));
-    QCOMPARE(oper->variantNames.value(2), QStringLiteral("down"));
-    QCOMPARE(oper->variantNames.value(7), QStringLiteral("lowerLayerDown"));
-
-    ParamCore core;
-    QCOMPARE(core.calcAlarmState<int>(oper->alarmScript, 1), int(Tavo::NORM));
-    QCOMPARE(core.calcAlarmState<int>(oper->alarmScript, 2), int(Tavo::CRIT));
-    QCOMPARE(core.calcAlarmState<int>(oper->alarmScript, 5), int(Tavo::NORM));
-    QCOMPARE(core.calcAlarmState<int>(oper->alarmScript, 7), int(Tavo::WARNING));
-
-    const ParamClass* admin = fx.param(QStringLiteral("IF"), QStringLiteral("ifAdminStatus"));
-    QVERIFY(admin);
-    QCOMPARE(admin->variantNames.value(2), QStringLiteral("down"));
-    QVERIFY(admin->alarmScript.isEmpty());
+    QCOMPARE(describe(fx.param(QStringLiteral("IF"), QStringLiteral("ifOperStatus"))),
+             "ifOperStatus UINT/2 access=1 human=Operational status variants=1:up,2:down,"
+             "3:testing,4:unknown,5:dormant,6:notPresent,7:lowerLayerDown oid=1.3.6.1.2.1.2.2.1.8 "
+             "alarm=if (value == 2) return 2;\nif (value == 7) return 4;\nreturn -1;");
+    QCOMPARE(describe(fx.param(QStringLiteral("IF"), QStringLiteral("ifAdminStatus"))),
+             "ifAdminStatus UINT/2 access=3 human=Administrative status "
+             "variants=1:up,2:down,3:testing oid=1.3.6.1.2.1.2.2.1.7");
 }
 
 void TstShippedClasses::writableObjectsAreTheOnesTheAgentAccepts()
@@ -213,28 +196,20 @@ void TstShippedClasses::writableObjectsAreTheOnesTheAgentAccepts()
 void TstShippedClasses::wireTypesFollowTheMibSyntax()
 {
     ShippedFixture fx;
-    struct Expected
-    {
-        const char* className;
-        const char* param;
-        Tavo::ParamType type;
-        int snmpType;
+    const QStringList expected = {
+        "SYSTEM.sysDescr ASCIIZ/4",      "SYSTEM.sysObjectID ASCIIZ/4",
+        "SYSTEM.sysUpTime UINT/2",       "IF.ifSpeed UINT/66",
+        "IF.ifPhysAddress BYTE_ARRAY/4", "IF.ifInOctets UINT/65",
+        "IFX.ifHCInOctets UINT/70",      "IFX.ifHCOutOctets UINT/70",
+        "IFX.ifHighSpeed UINT/66",       "STORAGE.hrStorageType ASCIIZ/4",
+        "LOAD.laLoad ASCIIZ/4",          "LOAD.laLoadInt INT/2",
+        "MEMORY.memAvailReal INT/2",
     };
-    const Expected expected[] = {
-        {"SYSTEM", "sysDescr", Tavo::ASCIIZ, 4},      {"SYSTEM", "sysObjectID", Tavo::ASCIIZ, 4},
-        {"SYSTEM", "sysUpTime", Tavo::UINT, 2},       {"IF", "ifSpeed", Tavo::UINT, 66},
-        {"IF", "ifPhysAddress", Tavo::BYTE_ARRAY, 4}, {"IF", "ifInOctets", Tavo::UINT, 65},
-        {"IFX", "ifHCInOctets", Tavo::UINT, 70},      {"IFX", "ifHCOutOctets", Tavo::UINT, 70},
-        {"IFX", "ifHighSpeed", Tavo::UINT, 66},       {"STORAGE", "hrStorageType", Tavo::ASCIIZ, 4},
-        {"LOAD", "laLoad", Tavo::ASCIIZ, 4},          {"LOAD", "laLoadInt", Tavo::INT, 2},
-        {"MEMORY", "memAvailReal", Tavo::INT, 2},
-    };
-    for (const Expected& e : expected) {
+    for (const QString& row : expected) {
         const ParamClass* param =
-            fx.param(QString::fromLatin1(e.className), QString::fromLatin1(e.param));
-        QVERIFY2(param, e.param);
-        QCOMPARE(param->type, e.type);
-        QCOMPARE(param->snmpType, e.snmpType);
+            fx.param(row.section('.', 0, 0), row.section(QRegularExpression("[. ]"), 1, 1));
+        QVERIFY2(param, qPrintable(row));
+        QCOMPARE(row.section('.', 0, 0) + '.' + describe(param).section(' ', 0, 1), row);
     }
 }
 
@@ -252,7 +227,9 @@ void TstShippedClasses::errorFlagsAndFullDisksRaiseAlarms()
         {"DISK", "dskErrorFlag", 1, Tavo::CRIT},   {"PROC", "prErrorFlag", 1, Tavo::CRIT},
         {"PROC", "prErrorFlag", 0, Tavo::NORM},    {"DISK", "dskPercent", 89, Tavo::NORM},
         {"DISK", "dskPercent", 90, Tavo::WARNING}, {"DISK", "dskPercent", 97, Tavo::WARNING},
-        {"DISK", "dskPercent", 98, Tavo::CRIT},
+        {"DISK", "dskPercent", 98, Tavo::CRIT},    {"IF", "ifOperStatus", 1, Tavo::NORM},
+        {"IF", "ifOperStatus", 2, Tavo::CRIT},     {"IF", "ifOperStatus", 5, Tavo::NORM},
+        {"IF", "ifOperStatus", 7, Tavo::WARNING},
     };
     ParamCore core;
     for (const auto& row : rows) {

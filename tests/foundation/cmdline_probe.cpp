@@ -35,6 +35,11 @@ int main(int argc, char** argv)
         {"hostPort", QString::number(share::hostPort)},
         {"isPingUsing", QString::number(share::isPingUsing)},
         {"isDebugMode", QString::number(share::isDebugMode)},
+        {"isSingleMode", QString::number(share::isSingleMode)},
+        {"isFullAccess", QString::number(share::isFullAccess)},
+        {"isSQLightUsing", QString::number(share::isSQLightUsing)},
+        {"isImportSettings", QString::number(share::isImportSettings)},
+        {"multiNodeAttrsKey", QString::number(share::g_iMultiNodeAttrsKey)},
     };
     for (const auto& value : values) {
         std::printf("%s=%s\n", value.first, value.second.toUtf8().constData());

@@ -20,24 +20,38 @@ namespace {
 
 constexpr int Levels = 1000000;
 
-using Reader = std::function<void(const QString& path)>;
-
 QByteArray nested(const QByteArray& root, const QByteArray& element)
 {
-    QByteArray document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + root + ">";
-    const QByteArray open = '<' + element + '>';
-    const QByteArray close = "</" + element + '>';
-    document.reserve(document.size() + Levels * (open.size() + close.size()) + 64);
-    for (int i = 0; i < Levels; ++i)
-        document += open;
-    for (int i = 0; i < Levels; ++i)
-        document += close;
-    return document + "</" + root + ">\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + root + ">" +
+        ('<' + element + '>').repeated(Levels) + ("</" + element + '>').repeated(Levels) + "</" +
+        root + ">\n";
+}
+
+// Each reader, and whether the content of the files of the second test arrived.
+using Loader = std::function<bool(const QString& path)>;
+
+bool loadClasses(const QString& path)
+{
+    ClassDb db(nullptr);
+    return db.loadFromFile(path) && db.deviceClasses.contains(QStringLiteral("E1"));
+}
+
+bool loadHostTypes(const QString& path)
+{
+    HostTypeDb db;
+    return db.loadDb(path) && db.findHostType(QStringLiteral("mux"));
+}
+
+bool loadUsers(const QString& path)
+{
+    UserCapabilities target;
+    return SaxUserListParser::readFile(path, &target) &&
+        target.getUsersList().contains(QStringLiteral("engineer"));
 }
 
 } // namespace
 
-Q_DECLARE_METATYPE(Reader)
+Q_DECLARE_METATYPE(Loader)
 
 class TstFileReaders : public QObject
 {
@@ -54,46 +68,39 @@ void TstFileReaders::deepNestingStopsTheReaderWithAnError_data()
 {
     QTest::addColumn<QByteArray>("root");
     QTest::addColumn<QByteArray>("element");
-    QTest::addColumn<Reader>("read");
+    QTest::addColumn<Loader>("read");
     QTest::addColumn<bool>("pull"); // the readers that skip unknown content
 
-    const Reader classes = [](const QString& path) {
-        ClassDb(nullptr).loadFromFile(path);
+    const Loader hostGraph = [](const QString& path) {
+        return HostGraph(nullptr).loadFromFile(path);
     };
-    const Reader hostTypes = [](const QString& path) {
-        HostTypeDb().loadDb(path);
-    };
-    const Reader hostGraph = [](const QString& path) {
-        HostGraph(nullptr).loadFromFile(path);
-    };
-    const Reader users = [](const QString& path) {
-        UserCapabilities target;
-        SaxUserListParser::readFile(path, &target);
-    };
-    const Reader actionList = [](const QString& path) {
+    const Loader actionList = [](const QString& path) {
         ActionListParser().readFile(path);
+        return true;
     };
-    const Reader templates = [](const QString& path) {
+    const Loader templates = [](const QString& path) {
         QList<Action*> actions;
-        SaxTemplateParser().readFile(path, actions);
+        const bool read = SaxTemplateParser().readFile(path, actions);
         qDeleteAll(actions);
+        return read;
     };
-    const Reader board = [](const QString& path) {
+    const Loader board = [](const QString& path) {
         BoardController(nullptr).loadFromFile(path);
+        return true;
     };
 
     struct Row
     {
         const char* name;
         QByteArray root, known;
-        Reader read;
+        Loader read;
         bool pull;
     };
     const Row rows[] = {
-        {"class", "classlist", "class", classes, false},
-        {"host type", "nodetypelist", "nodetype", hostTypes, false},
+        {"class", "classlist", "class", loadClasses, false},
+        {"host type", "nodetypelist", "nodetype", loadHostTypes, false},
         {"host graph", "hostgraph", "folder", hostGraph, false},
-        {"users", "userslist", "user", users, false},
+        {"users", "userslist", "user", loadUsers, false},
         {"action list", "actionlist", "new", actionList, true},
         {"template", "template", "action", templates, true},
         {"observed board", "observer_list", "observer", board, true},
@@ -110,7 +117,7 @@ void TstFileReaders::deepNestingStopsTheReaderWithAnError()
 {
     QFETCH(QByteArray, root);
     QFETCH(QByteArray, element);
-    QFETCH(Reader, read);
+    QFETCH(Loader, read);
     QFETCH(bool, pull);
 
     KernelFixture fx;
@@ -130,9 +137,6 @@ void TstFileReaders::deepNestingStopsTheReaderWithAnError()
     }
 }
 
-using Loader = std::function<bool(const QString& path)>; // whether the content arrived
-Q_DECLARE_METATYPE(Loader)
-
 void TstFileReaders::doubtfulTextIsReadWithAWarning_data()
 {
     QTest::addColumn<QByteArray>("prolog");
@@ -140,19 +144,6 @@ void TstFileReaders::doubtfulTextIsReadWithAWarning_data()
     QTest::addColumn<Loader>("load");
     QTest::addColumn<QString>("warning"); // %1: the file
 
-    const Loader classes = [](const QString& path) {
-        ClassDb db(nullptr);
-        return db.loadFromFile(path) && db.deviceClasses.contains(QStringLiteral("E1"));
-    };
-    const Loader hostTypes = [](const QString& path) {
-        HostTypeDb db;
-        return db.loadDb(path) && db.findHostType(QStringLiteral("mux"));
-    };
-    const Loader users = [](const QString& path) {
-        UserCapabilities target;
-        return SaxUserListParser::readFile(path, &target) &&
-            target.getUsersList().contains(QStringLiteral("engineer"));
-    };
     struct Format
     {
         const char* name;
@@ -163,13 +154,13 @@ void TstFileReaders::doubtfulTextIsReadWithAWarning_data()
         {"class",
          "<classlist>@<class name=\"E1\" interface=\"e1\"><param "
          "name=\"level\"/></class></classlist>",
-         classes},
+         loadClasses},
         {"host type", "<nodetypelist>@<nodetype name=\"mux\" protocol=\"tavo\"/></nodetypelist>",
-         hostTypes},
+         loadHostTypes},
         {"users",
          "<userslist>@<user name=\"engineer\"><permission translation=\"W\">write</permission>"
          "</user></userslist>",
-         users},
+         loadUsers},
     };
     const QByteArray utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     for (const Format& format : formats) {

@@ -222,24 +222,20 @@ void Tst_zutils::numImageReadsRadixPrefixes()
 
 void Tst_zutils::digitCountsAtPowersOfTheRadix()
 {
-    QCOMPARE(getDigitsCount(0ul, 10), 1);
-    QCOMPARE(getDigitsCount(999ul, 10), 3);
-    QCOMPARE(getDigitsCount(1000ul, 10), 4);
-    QCOMPARE(getDigitsCount(256ul, 16), 3);
-    QCOMPARE(getDigitsCount(4294967295ul, 10), 10);
-    QCOMPARE(getDigitsCount(1000, 10), 4);
-    QCOMPARE(getDigitsCount(-1000, 10), 5);
-    QCOMPARE(getDigitsCount(INT_MIN, 16), 9);
-    QCOMPARE(getDigitsCount(5ul, 1), -1);
+    const QList<int> counts {
+        getDigitsCount(0ul, 10),   getDigitsCount(999ul, 10),        getDigitsCount(1000ul, 10),
+        getDigitsCount(256ul, 16), getDigitsCount(4294967295ul, 10), getDigitsCount(1000, 10),
+        getDigitsCount(-1000, 10), getDigitsCount(INT_MIN, 16),      getDigitsCount(5ul, 1)};
+    QCOMPARE(counts, QList<int>({1, 3, 4, 3, 10, 4, 5, 9, -1}));
 }
 
 void Tst_zutils::ulongToPCharPadsOrRefuses()
 {
-    QCOMPARE(takeBuffer(ulongToPChar(255, 4, 16)), QByteArray("00FF"));
-    QCOMPARE(takeBuffer(ulongToPChar(255, 2, 16)), QByteArray("FF"));
-    QCOMPARE(takeBuffer(ulongToPChar(4096, 0, 16)), QByteArray("1000"));
-    QCOMPARE(takeBuffer(ulongToPChar(0, -1, 10)), QByteArray("0"));
-    QCOMPARE(takeBuffer(ulongToPChar(4294967295ul, 0, 36)), QByteArray("1Z141Z3"));
+    const QList<QByteArray> texts {
+        takeBuffer(ulongToPChar(255, 4, 16)), takeBuffer(ulongToPChar(255, 2, 16)),
+        takeBuffer(ulongToPChar(4096, 0, 16)), takeBuffer(ulongToPChar(0, -1, 10)),
+        takeBuffer(ulongToPChar(4294967295ul, 0, 36))};
+    QCOMPARE(texts, QList<QByteArray>({"00FF", "FF", "1000", "0", "1Z141Z3"}));
     QVERIFY(!ulongToPChar(255, 1, 16));
     QVERIFY(!ulongToPChar(5, 0, 1));
 }

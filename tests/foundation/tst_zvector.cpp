@@ -30,6 +30,15 @@ private Q_SLOTS:
     void sortOrdersByAddress();
 
 private:
+    /// The vector's items as indexes into items.
+    QVector<int> contents(const ZVector<int*>& v) const
+    {
+        QVector<int> indexes;
+        for (int i = 0; i < v.size(); ++i)
+            indexes << int(v.get(i) - items);
+        return indexes;
+    }
+
     int items[6] = {};
 };
 
@@ -39,19 +48,13 @@ void Tst_zvector::appendReturnsIndexAndDoublesWhenFull()
     QCOMPARE(Probe(-3).capacityNow(), 4);
 
     Probe v(1);
-    QCOMPARE(v.append(&items[0]), 0);
-    QCOMPARE(v.capacityNow(), 1);
-    QCOMPARE(v.append(&items[1]), 1);
-    QCOMPARE(v.capacityNow(), 2);
-    QCOMPARE(v.append(&items[2]), 2);
-    QCOMPARE(v.capacityNow(), 4);
-    QCOMPARE(v.append(&items[3]), 3);
-    QCOMPARE(v.append(&items[4]), 4);
-    QCOMPARE(v.capacityNow(), 8);
-    QCOMPARE(v.size(), 5);
+    QVector<int> capacities;
     for (int i = 0; i < 5; ++i) {
-        QCOMPARE(v.get(i), &items[i]);
+        QCOMPARE(v.append(&items[i]), i);
+        capacities << v.capacityNow();
     }
+    QCOMPARE(capacities, QVector<int>({1, 2, 4, 4, 8}));
+    QCOMPARE(contents(v), QVector<int>({0, 1, 2, 3, 4}));
 }
 
 void Tst_zvector::removeAtShiftsOrIgnoresOutOfRange_data()
@@ -73,28 +76,19 @@ void Tst_zvector::removeAtShiftsOrIgnoresOutOfRange()
     QFETCH(QVector<int>, remaining);
 
     ZVector<int*> v(8);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         v.append(&items[i]);
-    }
     v.removeAt(index);
-    QCOMPARE(v.size(), remaining.size());
-    for (int i = 0; i < remaining.size(); ++i) {
-        QCOMPARE(v.get(i), &items[remaining.at(i)]);
-    }
+    QCOMPARE(contents(v), remaining);
 }
 
 void Tst_zvector::sortOrdersByAddress()
 {
     ZVector<int*> v(2);
-    for (int i : {4, 1, 5, 0, 3, 1, 2}) {
+    for (int i : {4, 1, 5, 0, 3, 1, 2})
         v.append(&items[i]);
-    }
     v.sort();
-    const int expected[] = {0, 1, 1, 2, 3, 4, 5};
-    QCOMPARE(v.size(), 7);
-    for (int i = 0; i < 7; ++i) {
-        QCOMPARE(v.get(i), &items[expected[i]]);
-    }
+    QCOMPARE(contents(v), QVector<int>({0, 1, 1, 2, 3, 4, 5}));
 }
 
 QTEST_GUILESS_MAIN(Tst_zvector)

@@ -16,7 +16,8 @@
  * variables "password" and "request_limit", test-udp), host types "mux" and
  * "radio", and an engine registry. Per-user settings go to a temporary
  * directory, and the graph starts in single-host mode unless a test says
- * otherwise, so no test reads or writes the real user's files.
+ * otherwise, so no test reads or writes the real user's files. One graph is
+ * ready as @c graph.
  */
 class GraphFixture : public KernelFixture
 {
@@ -39,6 +40,7 @@ public:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            dir.makeDir(QStringLiteral("settings")));
         share::isSingleMode = true;
+        graph = freshGraph();
         log.clear();
     }
 
@@ -60,15 +62,16 @@ public:
     }
 
     /// Host @p key (-1: the next free one) of type mux on @p protocol, at
-    /// "h<key>" in folder @p parent.
-    static NodeAttr* addHost(HostGraph& graph, int key, int parent = 0,
-                             const QString& protocol = QStringLiteral("test-tcp"))
+    /// "h<key>" in folder @p parent of @c graph.
+    NodeAttr* addHost(int key, int parent = 0, const QString& protocol = QStringLiteral("test-tcp"))
     {
         const QString name = QStringLiteral("h%1").arg(key);
-        return graph.createNodeAttr(key, QStringLiteral("mux"), protocol, name, 7001, parent, name);
+        return graph->createNodeAttr(key, QStringLiteral("mux"), protocol, name, 7001, parent,
+                                     name);
     }
 
     ProtocolManager protocols;
     std::unique_ptr<HostTypeDb> hostTypes;
     std::unique_ptr<EngineBox> box = std::make_unique<EngineBox>();
+    std::unique_ptr<HostGraph> graph;
 };
