@@ -11,22 +11,35 @@
 #include <QSettings>
 #include <QSignalSpy>
 
-/// Everything the event monitor hands out, in order.
+#include <functional>
+
+/// Everything the event monitor hands out, in order; each notice is also
+/// passed on, by its kind and its address or file, to forward when set.
 class RecordingNotifier : public AlarmNotifier
 {
 public:
     void sendEmail(const QString& address, const QString& text) override
     {
         sent << QStringLiteral("email %1: %2").arg(address, text);
+        if (forward)
+            forward(QStringLiteral("email"), address);
     }
     void sendSms(const QString& address, const QString& text) override
     {
         sent << QStringLiteral("sms %1: %2").arg(address, text);
+        if (forward)
+            forward(QStringLiteral("sms"), address);
     }
-    void playSound(const QString& fileName) override { sounds << fileName; }
+    void playSound(const QString& fileName) override
+    {
+        sounds << fileName;
+        if (forward)
+            forward(QStringLiteral("sound"), fileName);
+    }
 
     QStringList sent;
     QStringList sounds;
+    std::function<void(const QString& kind, const QString& to)> forward;
 };
 
 /**

@@ -57,16 +57,36 @@ inline QStringList textsOf(const QList<HistoryRecord>& records)
 /// Every field a record keeps but its id, to compare records whole.
 inline QStringList fieldsOf(const HistoryRecord& r)
 {
-    return {QString::number(r.kind),
-            QString::number(r.timeMs),
-            QString::number(r.hostKey),
-            r.hostAddress,
-            r.hostName,
-            r.device,
-            r.param,
-            QString::number(r.state),
-            QString::number(r.oldState),
-            r.text,
-            r.oldText,
-            r.user};
+    QStringList fields;
+    fields << QString::number(r.kind) << QString::number(r.timeMs) << QString::number(r.hostKey)
+           << r.hostAddress << r.hostName << r.device << r.param << QString::number(r.state)
+           << QString::number(r.oldState) << r.text << r.oldText << r.user;
+    return fields;
+}
+
+/// A record but its id and time, as "kind|host|address|name|device|param|state|old|text|old|user".
+inline QStringList rowsOf(const QList<HistoryRecord>& records)
+{
+    QStringList rows;
+    for (const HistoryRecord& r : records) {
+        QStringList fields = fieldsOf(r);
+        fields.removeAt(1);
+        rows << fields.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+/// An active alarm but its id and times, as
+/// "host|address|name|device|param|state|acknowledged|by|state acknowledged|comment".
+inline QStringList alarmsOf(const QList<ActiveAlarm>& alarms)
+{
+    QStringList rows;
+    for (const ActiveAlarm& a : alarms) {
+        QStringList fields;
+        fields << QString::number(a.hostKey) << a.hostAddress << a.hostName << a.device << a.param
+               << QString::number(a.state) << QString::number(a.acknowledged) << a.ackUser
+               << QString::number(a.ackState) << a.ackComment;
+        rows << fields.join(QLatin1Char('|'));
+    }
+    return rows;
 }

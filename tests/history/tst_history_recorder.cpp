@@ -1,16 +1,11 @@
 #include "alarm_fixture.h"
-#include "connections/protocol_manager.h"
 #include "history/history_recorder.h"
 #include "history/history_store.h"
 #include "history_records.h"
 
-#include <QFileInfo>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,35 +13,12 @@
 
 namespace {
 
-/// The client's notifier: it delivers nothing and tells the recorder what it did.
-class ForwardingNotifier : public AlarmNotifier
+/// A host with a PSU watched by an alarm monitor, and a history store in a
+/// temporary file.
+struct RecorderFixture : PsuFixture
 {
-public:
-    explicit ForwardingNotifier(HistoryRecorder* recorder)
-        : m_recorder(recorder)
-    {
-    }
-    void sendEmail(const QString& address, const QString&) override
-    {
-        m_recorder->recordReaction(QStringLiteral("email"), address);
-    }
-    void sendSms(const QString& address, const QString&) override
-    {
-        m_recorder->recordReaction(QStringLiteral("sms"), address);
-    }
-    void playSound(const QString& fileName) override
-    {
-        m_recorder->recordReaction(QStringLiteral("sound"), QFileInfo(fileName).fileName());
-    }
-
-private:
-    HistoryRecorder* m_recorder;
-};
-
-/// A kernel with alarm parameters and a history store in a temporary file.
-struct RecorderFixture : AlarmFixture
-{
-    RecorderFixture()
+    explicit RecorderFixture(const QByteArray& actions = QByteArray())
+        : PsuFixture(actions)
     {
         store.setFlushInterval(20);
         ok = tmp.isValid() && store.open(tmp.filePath(QStringLiteral("history.sqlite")));
@@ -85,39 +57,21 @@ void TstHistoryRecorder::stateChangesCarryTheirHost()
 {
     RecorderFixture fx;
     QVERIFY(fx.ok);
-    Engine* engine = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    fx.silence(monitor);
-    fx.recorder.watch(&monitor);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 1, 5);
-    QVERIFY(device);
-    DeviceDb* db = engine->deviceDb();
-    const int code = AlarmFixture::codeOf(device, "temp");
-
-    db->setParamValue(5, code, 11);
-    db->setParamValue(5, code, 12); // same state: not a change
+    fx.recorder.watch(&fx.monitor);
     QSignalSpy alarms(&fx.store, &HistoryStore::activeAlarmsChanged);
+    fx.set("temp", 11);
+    fx.set("temp", 12); // same state: not a change
     QTRY_COMPARE(alarms.count(), 1);
-    QList<ActiveAlarm> active = fx.store.activeAlarms();
-    QCOMPARE(active.size(), 1);
-    QCOMPARE(active.at(0).state, 4);
-    QCOMPARE(active.at(0).device, QStringLiteral("PSU_0001"));
+    QCOMPARE(alarmsOf(fx.store.activeAlarms()),
+             QStringList {"1|10.0.0.1:7000|host1|PSU_0001|temp|4|0||-1|"});
 
-    db->setParamValue(5, code, 3);
+    fx.set("temp", 3);
     const QList<HistoryRecord> changes = fx.store.query(kinds({HistoryRecord::StateChange}));
-    QCOMPARE(changes.size(), 2);
-    const HistoryRecord& last = changes.at(0);
-    QCOMPARE(last.state, -1);
-    QCOMPARE(last.oldState, 4);
-    QCOMPARE(changes.at(1).state, 4);
-    QCOMPARE(changes.at(1).oldState, -2);
-    QCOMPARE(last.hostKey, 1);
-    QCOMPARE(last.hostAddress, QStringLiteral("10.0.0.1:7000"));
-    QCOMPARE(last.hostName, QStringLiteral("host1"));
-    QCOMPARE(last.device, QStringLiteral("PSU_0001"));
-    QCOMPARE(last.param, QStringLiteral("temp"));
+    QCOMPARE(rowsOf(changes),
+             (QStringList {"0|1|10.0.0.1:7000|host1|PSU_0001|temp|-1|4|||",
+                           "0|1|10.0.0.1:7000|host1|PSU_0001|temp|4|-2|||"}));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    QVERIFY(last.timeMs <= now && last.timeMs > now - 60000);
+    QVERIFY(changes.at(0).timeMs <= now && changes.at(0).timeMs > now - 60000);
     QVERIFY(fx.store.activeAlarms().isEmpty());
     // The event monitor's missing action list is not the history's business.
     const QStringList historyErrors =
@@ -152,24 +106,22 @@ void TstHistoryRecorder::writesCarryUserAndBothValues()
 
     RecorderFixture fx;
     QVERIFY(fx.ok);
-    Engine* engine = fx.addEngine();
-    Device* device = nullptr;
-    if (deviceBeforeWatch)
-        device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 2, 6);
     fx.recorder.watch(&fx.box);
     fx.recorder.setUser(QStringLiteral("ivanov"));
-    if (!deviceBeforeWatch)
-        device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 2, 6);
+    const int code = deviceBeforeWatch ? 5 : 6;
+    Device* device = deviceBeforeWatch
+        ? fx.device
+        : AlarmFixture::addDevice(fx.engine, QStringLiteral("PSU"), 2, code);
     QVERIFY(device);
-    DeviceDb* db = engine->deviceDb();
+    DeviceDb* db = fx.engine->deviceDb();
     Param* target = device->parametersByName.value(param);
     QVERIFY(target);
     const bool numeric = target->isNumericType();
     if (!readBefore.isEmpty()) {
         if (numeric)
-            db->setParamValue(6, target->code, readBefore.toULong());
+            db->setParamValue(code, target->code, readBefore.toULong());
         else
-            db->setParamStringValue(6, target->code, readBefore.toUtf8().toHex());
+            db->setParamStringValue(code, target->code, readBefore.toUtf8().toHex());
     }
     if (numeric)
         QVERIFY(db->writeQuery(device->name, param, (unsigned long)Tavo::intToWord(written.toInt()),
@@ -177,64 +129,29 @@ void TstHistoryRecorder::writesCarryUserAndBothValues()
     else
         QVERIFY(db->writeQuery(device->name, param, written, false));
 
-    const QList<HistoryRecord> writes = fx.store.query(kinds({HistoryRecord::Write}));
-    QCOMPARE(writes.size(), 1);
-    const HistoryRecord& r = writes.at(0);
-    QCOMPARE(r.user, QStringLiteral("ivanov"));
-    QCOMPARE(r.hostKey, 1);
-    QCOMPARE(r.hostAddress, QStringLiteral("10.0.0.1:7000"));
-    QCOMPARE(r.device, QStringLiteral("PSU_0002"));
-    QCOMPARE(r.param, param);
     // The value read before, or nothing when none was.
-    QCOMPARE(r.oldText, readBefore);
-    QCOMPARE(r.text, written);
+    QCOMPARE(rowsOf(fx.store.query(kinds({HistoryRecord::Write}))),
+             QStringList {QStringLiteral("1|1|10.0.0.1:7000|host1|PSU_000%1|%2|-1|-1|%3|%4|ivanov")
+                              .arg(deviceBeforeWatch ? 1 : 2)
+                              .arg(param, written, readBefore)});
 }
 
 void TstHistoryRecorder::connectionsOfLaterEnginesAreRecorded()
 {
     RecorderFixture fx;
     QVERIFY(fx.ok);
-    ProtocolManager manager;
-    manager.loadPlugins(QStringLiteral(TAVO_TEST_PROTOCOLS_DIR "/good"));
-    share::protocolManager = &manager;
-    QTcpServer server;
-    QVERIFY(server.listen(QHostAddress::LocalHost));
-    QPointer<QTcpSocket> peer;
-    connect(&server, &QTcpServer::newConnection, this,
-            [&] { peer = server.nextPendingConnection(); });
-
     fx.recorder.watch(&fx.box);
-    fx.nodes.emplace_back(std::make_unique<NodeAttr>(
-        9, 0, QStringLiteral("switch-9"), QStringLiteral("none"), QStringLiteral("127.0.0.1"),
-        QStringLiteral("test-tcp"), server.serverPort(), nullptr));
-    Engine* engine = fx.box.createEngine(fx.nodes.back().get());
-    QVERIFY(engine);
-    engine->connectToHost();
-    const HistoryFilter connections =
-        kinds({HistoryRecord::Connected, HistoryRecord::Disconnected});
-    QTRY_COMPARE(fx.store.query(connections).size(), 1);
-    QTRY_VERIFY(peer);
-    peer->disconnectFromHost();
-    QTRY_COMPARE(fx.store.query(connections).size(), 2);
-
-    const QList<HistoryRecord> records = fx.store.query(connections);
-    QCOMPARE(records.at(0).kind, HistoryRecord::Disconnected);
-    QCOMPARE(records.at(1).kind, HistoryRecord::Connected);
-    for (const HistoryRecord& r : records) {
-        QCOMPARE(r.hostKey, 9);
-        QCOMPARE(r.hostName, QStringLiteral("switch-9"));
-        QCOMPARE(r.hostAddress, QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
-        QVERIFY(r.device.isEmpty());
-    }
-    fx.box.deleteEngine(engine);
-    share::protocolManager = nullptr;
+    Engine* engine = fx.addEngine(QStringLiteral("127.0.0.1"), 9, 7009);
+    Q_EMIT engine->signalSocketConnected(9);
+    Q_EMIT engine->signalSocketDisconnected(9);
+    const QString host = QStringLiteral("|9|127.0.0.1:7009|host9|||-1|-1|||");
+    QCOMPARE(rowsOf(fx.store.query(kinds({HistoryRecord::Connected, HistoryRecord::Disconnected}))),
+             (QStringList {"3" + host, "2" + host}));
 }
 
 void TstHistoryRecorder::reactionsBelongToTheirStateChange()
 {
-    RecorderFixture fx;
-    QVERIFY(fx.ok);
-    fx.writeActionList(R"(
+    RecorderFixture fx(R"(
   <new>
     <events_or><event to="4" device="PSU" param="temp"/></events_or>
     <actions_and>
@@ -242,63 +159,42 @@ void TstHistoryRecorder::reactionsBelongToTheirStateChange()
       <action type="email" address="noc@example.net" text="hot"/>
     </actions_and>
   </new>)");
-    Engine* engine = fx.addEngine();
-    AlarmMonitor monitor(nullptr);
-    ForwardingNotifier notifier(&fx.recorder);
-    monitor.eventMonitor->setNotifier(&notifier);
+    QVERIFY(fx.ok);
+    // As the client does, the notices sent are told to the history.
+    fx.notifier.forward = [&fx](const QString& kind, const QString& to) {
+        fx.recorder.recordReaction(kind, to);
+    };
     fx.recorder.watch(&fx.box);
-    fx.recorder.watch(&monitor);
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 1, 5);
-    QVERIFY(device);
-    engine->deviceDb()->setParamValue(5, AlarmFixture::codeOf(device, "temp"), 11);
+    fx.recorder.watch(&fx.monitor);
+    fx.set("temp", 11);
 
+    // Newest first: the reactions follow the change they belong to, at its time.
     const QList<HistoryRecord> records = fx.store.query(HistoryFilter());
-    QStringList texts;
-    for (const HistoryRecord& r : records) {
-        texts << r.text;
-        QCOMPARE(r.hostKey, 1);
-        QCOMPARE(r.hostName, QStringLiteral("host1"));
-        QCOMPARE(r.device, QStringLiteral("PSU_0001"));
-        QCOMPARE(r.param, QStringLiteral("temp"));
-        QCOMPARE(r.state, 4);
-        QCOMPARE(r.oldState, -2);
+    const QString change = QStringLiteral("|1|10.0.0.1:7000|host1|PSU_0001|temp|4|-2|");
+    QCOMPARE(rowsOf(records),
+             (QStringList {"4" + change + "sound: /sounds/warning.wav||",
+                           "4" + change + "email: noc@example.net||", "4" + change + "terminal||",
+                           "4" + change + "sms: +7000||", "0" + change + "||"}));
+    for (const HistoryRecord& r : records)
         QCOMPARE(r.timeMs, records.last().timeMs);
-    }
-    // Newest first: the reactions follow the change they belong to.
-    QCOMPARE(texts,
-             (QStringList {QStringLiteral("sound: warning.wav"),
-                           QStringLiteral("email: noc@example.net"), QStringLiteral("terminal"),
-                           QStringLiteral("sms: +7000"), QString()}));
-    QCOMPARE(records.last().kind, HistoryRecord::StateChange);
-    QCOMPARE(records.first().kind, HistoryRecord::Reaction);
 }
 
 void TstHistoryRecorder::reactionsOutsideAChangeStandAlone()
 {
     RecorderFixture fx;
     QVERIFY(fx.ok);
-    Engine* engine = fx.addEngine();
-    Device* device = AlarmFixture::addDevice(engine, QStringLiteral("PSU"), 1, 5);
     fx.recorder.setUser(QStringLiteral("operator"));
-
     fx.recorder.recordReaction(QStringLiteral("email"), QStringLiteral("a@b.c"));
     fx.recorder.recordReaction(QStringLiteral("sms"), QStringLiteral("+1"),
-                               device->parametersByName.value(QStringLiteral("count")), 2);
+                               fx.param(fx.device, "count"), 2);
     const HistoryFilter reactions = kinds({HistoryRecord::Reaction});
     QTRY_COMPARE(fx.store.query(reactions).size(), 2);
-    QList<HistoryRecord> records = fx.store.query(reactions);
     // Both may share a millisecond: order them by what they say.
-    std::sort(records.begin(), records.end(),
-              [](const HistoryRecord& a, const HistoryRecord& b) { return a.text < b.text; });
-    QCOMPARE(records.at(0).text, QStringLiteral("email: a@b.c"));
-    QCOMPARE(records.at(0).hostKey, -1);
-    QVERIFY(records.at(0).device.isEmpty());
-    QCOMPARE(records.at(0).user, QStringLiteral("operator"));
-    QCOMPARE(records.at(1).text, QStringLiteral("sms: +1"));
-    QCOMPARE(records.at(1).device, QStringLiteral("PSU_0001"));
-    QCOMPARE(records.at(1).param, QStringLiteral("count"));
-    QCOMPARE(records.at(1).state, 2);
-    QCOMPARE(records.at(1).user, QStringLiteral("operator"));
+    QStringList rows = rowsOf(fx.store.query(reactions));
+    std::sort(rows.begin(), rows.end());
+    QCOMPARE(rows,
+             (QStringList {"4|-1|||||-1|-1|email: a@b.c||operator",
+                           "4|1|10.0.0.1:7000|host1|PSU_0001|count|2|-1|sms: +1||operator"}));
 }
 
 QTEST_GUILESS_MAIN(TstHistoryRecorder)
