@@ -6,6 +6,7 @@
 #include "connections/engine_box.h"
 #include "foundation/app_shared.h"
 
+#include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -60,4 +61,20 @@ QStringList texts(std::initializer_list<const char*> items)
     for (const char* item : items)
         list << QString::fromLatin1(item);
     return list;
+}
+
+QStringList rowsOf(const QAbstractItemModel& model, const QList<int>& columns, int role,
+                   const QModelIndex& parent)
+{
+    const QString indent(parent.isValid() ? 2 : 0, QLatin1Char(' '));
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        QStringList cells;
+        for (int column : columns)
+            cells << model.index(row, column, parent).data(role).toString();
+        rows << indent + cells.join(QLatin1Char('|'));
+        for (const QString& child : rowsOf(model, columns, role, model.index(row, 0, parent)))
+            rows << indent + child;
+    }
+    return rows;
 }

@@ -5,11 +5,13 @@
 #include "share_restorer.h"
 #include "testlog.h"
 
+#include <QModelIndex>
 #include <QTemporaryDir>
 
 #include <memory>
 
 class NodeAttr;
+class QAbstractItemModel;
 
 /**
  * What a desktop client test stands on: tavo-nesim running the demo
@@ -48,3 +50,17 @@ public:
 
 /// A list of texts written as plain C strings.
 QStringList texts(std::initializer_list<const char*> items);
+
+/// Each row of @p model, depth first, as "<column>|<column>|..." of the
+/// @p columns given in @p role; a child row is indented by two spaces.
+QStringList rowsOf(const QAbstractItemModel& model, const QList<int>& columns,
+                   int role = Qt::DisplayRole, const QModelIndex& parent = {});
+
+/// "<outcome>: <text>" per step of a step list.
+template<class Steps> QStringList stepsOf(const Steps& steps)
+{
+    QStringList texts;
+    for (const auto& step : steps)
+        texts << QStringLiteral("%1: %2").arg(int(step.outcome)).arg(step.text);
+    return texts;
+}

@@ -1,6 +1,8 @@
-// The alarm history in the desktop client: the history's pages, the
-// acknowledgement from the alarm panel and the history, its right, and the
-// repeated sound that it silences, with alarms from the simulator.
+// The alarm history and the trends in the desktop client: the history's
+// pages, the acknowledgement from the alarm panel and the history, its right,
+// and the repeated sound that it silences; the values of a marked parameter
+// kept in the history and drawn, the alarm states as bands, the marks kept
+// per user; with the simulator's values and alarms.
 
 #include "alarm_acknowledgements.h"
 #include "alarm_model.h"
@@ -9,6 +11,8 @@
 #include "desktop_notifier.h"
 #include "history_model.h"
 #include "history_view.h"
+#include "trend_chart.h"
+#include "trend_recorder.h"
 
 #include "alarms/alarmmonitor.h"
 #include "alarms/eventmonitor.h"
@@ -24,9 +28,10 @@
 #include <QAction>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QtCharts/QLineSeries>
 #include <QtTest>
 
-#include <memory>
+#include <algorithm>
 
 namespace {
 
@@ -60,10 +65,17 @@ struct HistoryFixture : ClientFixture
 
 QStringList detailsOf(const HistoryModel& model)
 {
-    QStringList texts;
-    for (int row = 0; row < model.rowCount(); ++row)
-        texts << model.index(row, HistoryModel::DetailColumn).data().toString();
-    return texts;
+    return rowsOf(model, {HistoryModel::DetailColumn});
+}
+
+TrendSource temp(int hostKey)
+{
+    return TrendSource {hostKey, QStringLiteral("PSU_0001"), QStringLiteral("temp")};
+}
+
+QVector<QPointF> pointsOf(const QtCharts::QLineSeries* line)
+{
+    return line ? line->pointsVector() : QVector<QPointF>();
 }
 
 } // namespace
@@ -73,24 +85,22 @@ class TstHistoryView : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
     void pagesGoBackInTimeAndTheFirstFollows();
     void acknowledgingNeedsTheWriteRight_data();
     void acknowledgingNeedsTheWriteRight();
     void simulatorAlarmIsAcknowledgedAndItsSoundStops();
+    void chartDrawsTheValuesTheSimulatorSent();
+    void marksAreKeptPerUser();
+    void alarmStatesAreBands();
 };
-
-void TstHistoryView::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-}
 
 void TstHistoryView::pagesGoBackInTimeAndTheFirstFollows()
 {
     HistoryFixture fx;
-    QVERIFY(fx.kernel->history);
     HistoryStore* store = fx.kernel->history.get();
+    QVERIFY(store);
     const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 60000;
     for (int i = 1; i <= 5; ++i)
         store->record(fx.event(QString::number(i), t0 + i * 1000));
@@ -98,12 +108,12 @@ void TstHistoryView::pagesGoBackInTimeAndTheFirstFollows()
     HistoryModel model(store);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.setPageSize(2);
-    QCOMPARE(detailsOf(model), (QStringList {"5 (was )", "4 (was )"}));
+    QCOMPARE(detailsOf(model), texts({"5 (was )", "4 (was )"}));
     QVERIFY(model.hasNextPage());
     model.nextPage();
-    QCOMPARE(detailsOf(model), (QStringList {"3 (was )", "2 (was )"}));
+    QCOMPARE(detailsOf(model), texts({"3 (was )", "2 (was )"}));
     model.nextPage();
-    QCOMPARE(detailsOf(model), QStringList {"1 (was )"});
+    QCOMPARE(detailsOf(model), texts({"1 (was )"}));
     QVERIFY(!model.hasNextPage());
     // Past the last page nothing changes.
     model.nextPage();
@@ -112,12 +122,12 @@ void TstHistoryView::pagesGoBackInTimeAndTheFirstFollows()
     // A later page stays as it was read; the first takes new records in.
     store->record(fx.event(QStringLiteral("6"), t0 + 6000));
     store->flush();
-    QCOMPARE(detailsOf(model), QStringList {"1 (was )"});
+    QCOMPARE(detailsOf(model), texts({"1 (was )"}));
     model.previousPage();
     model.previousPage();
     QCOMPARE(model.page(), 0);
     store->record(fx.event(QStringLiteral("7"), t0 + 7000));
-    QTRY_COMPARE(detailsOf(model), (QStringList {"7 (was )", "6 (was )"}));
+    QTRY_COMPARE(detailsOf(model), texts({"7 (was )", "6 (was )"}));
 
     // The filter starts again at the first page.
     model.nextPage();
@@ -135,10 +145,8 @@ void TstHistoryView::acknowledgingNeedsTheWriteRight_data()
     QTest::addColumn<QString>("error");
 
     QTest::newRow("no users file: anyone") << QString() << QString() << QString();
-    QTest::newRow("with write") << "ivanov"
-                                << "write" << QString();
-    QTest::newRow("read only") << "petrov"
-                               << "read"
+    QTest::newRow("with write") << "ivanov" << QStringLiteral("write") << QString();
+    QTest::newRow("read only") << "petrov" << QStringLiteral("read")
                                << "User 'petrov' may not acknowledge alarms (the right "
                                   "\"write\" is needed).";
 }
@@ -164,14 +172,15 @@ void TstHistoryView::acknowledgingNeedsTheWriteRight()
     store->record(alarm);
 
     AlarmAcknowledgements acks(store, &users);
+    const QString device = QStringLiteral("PSU_0001");
+    const QString param = QStringLiteral("gain");
     QString why;
-    const bool done = acks.acknowledge(7, QStringLiteral("PSU_0001"), QStringLiteral("gain"),
-                                       QStringLiteral("on it"), &why);
+    const bool done = acks.acknowledge(7, device, param, QStringLiteral("on it"), &why);
     QCOMPARE(why, error);
     QCOMPARE(done, error.isEmpty());
-    QCOMPARE(acks.isAcknowledged(7, QStringLiteral("PSU_0001"), QStringLiteral("gain")), done);
+    QCOMPARE(acks.isAcknowledged(7, device, param), done);
     if (done)
-        QCOMPARE(acks.find(7, QStringLiteral("PSU_0001"), QStringLiteral("gain"))->ackUser,
+        QCOMPARE(acks.find(7, device, param)->ackUser,
                  user.isEmpty() ? qEnvironmentVariable("USER", QStringLiteral("operator")) : user);
 }
 
@@ -191,7 +200,7 @@ void TstHistoryView::simulatorAlarmIsAcknowledgedAndItsSoundStops()
     // The demo's second E1 port loses its signal for 4 s of every 12.
     const QString device = QStringLiteral("E1_0002");
     const QString param = QStringLiteral("los");
-    auto rowOf = [&] {
+    const auto rowOf = [&] {
         for (int row = 0; row < alarms.rowCount(); ++row) {
             const QModelIndex index = alarms.index(row, 0);
             if (index.data(AlarmModel::DeviceNameRole) == device &&
@@ -199,6 +208,18 @@ void TstHistoryView::simulatorAlarmIsAcknowledgedAndItsSoundStops()
                 return row;
         }
         return -1;
+    };
+    // Every other alarm up to @p severity taken.
+    const auto acknowledgeOthers = [&](int severity) {
+        QString error;
+        for (int row = 0; row < alarms.rowCount(); ++row) {
+            const QModelIndex index = alarms.index(row, 0);
+            if (index.data(AlarmModel::SeverityRole).toInt() <= severity && row != rowOf())
+                acks.acknowledge(index.data(AlarmModel::HostKeyRole).toInt(),
+                                 index.data(AlarmModel::DeviceNameRole).toString(),
+                                 index.data(AlarmModel::ParamNameRole).toString(), QString(),
+                                 &error);
+        }
     };
     QTRY_VERIFY_WITH_TIMEOUT(rowOf() >= 0, 20000);
     const int state = alarms.index(rowOf(), 0).data(AlarmModel::SeverityRole).toInt();
@@ -213,16 +234,10 @@ void TstHistoryView::simulatorAlarmIsAcknowledgedAndItsSoundStops()
 
     // Until it is taken, its sound is the one repeated (the most severe first).
     QVERIFY(!repeater.dueSound().isEmpty());
-    QString error;
-    for (int row = 0; row < alarms.rowCount(); ++row) {
-        const QModelIndex index = alarms.index(row, 0);
-        if (index.data(AlarmModel::SeverityRole).toInt() <= state && row != rowOf())
-            acks.acknowledge(index.data(AlarmModel::HostKeyRole).toInt(),
-                             index.data(AlarmModel::DeviceNameRole).toString(),
-                             index.data(AlarmModel::ParamNameRole).toString(), QString(), &error);
-    }
+    acknowledgeOthers(state);
     QCOMPARE(repeater.dueSound(), EventMonitor::soundFile(state));
 
+    QString error;
     QVERIFY2(acks.acknowledge(fx.host->key(), device, param, QStringLiteral("cable <b>"), &error),
              qPrintable(error));
     const QModelIndex taken = alarms.index(rowOf(), AlarmModel::AcknowledgedColumn);
@@ -230,13 +245,7 @@ void TstHistoryView::simulatorAlarmIsAcknowledgedAndItsSoundStops()
     QVERIFY(taken.data().toString().endsWith(QStringLiteral(": cable <b>")));
     QVERIFY(!view.acknowledgeAction()->isEnabled());
     // With every alarm taken nothing is repeated.
-    for (int row = 0; row < alarms.rowCount(); ++row) {
-        const QModelIndex index = alarms.index(row, 0);
-        if (row != rowOf())
-            acks.acknowledge(index.data(AlarmModel::HostKeyRole).toInt(),
-                             index.data(AlarmModel::DeviceNameRole).toString(),
-                             index.data(AlarmModel::ParamNameRole).toString(), QString(), &error);
-    }
+    acknowledgeOthers(Tavo::DEBUG);
     QCOMPARE(repeater.dueSound(), QString());
 
     // The acknowledgement is in the history too, with its comment.
@@ -248,6 +257,115 @@ void TstHistoryView::simulatorAlarmIsAcknowledgedAndItsSoundStops()
     QVERIFY(!records.isEmpty());
     QCOMPARE(records.first().param, param);
     QCOMPARE(records.first().text, QStringLiteral("cable <b>"));
+}
+
+void TstHistoryView::chartDrawsTheValuesTheSimulatorSent()
+{
+    HistoryFixture fx;
+    QVERIFY(fx.simulatorRunning());
+    const int key = fx.host->key();
+    Engine* engine = fx.kernel->engineBox->getEngineByNodeAttr(fx.host);
+
+    // What the simulator sent, as the kernel read it, independently of the
+    // recorder.
+    QVector<double> sent;
+    connect(engine->deviceDb(), &DeviceDb::signalDeviceAppended, this, [&] {
+        Device* device = engine->deviceDb()->findDevice(QStringLiteral("PSU_0001"));
+        if (!device || device->property("watched").toBool())
+            return;
+        device->setProperty("watched", true);
+        device->populateDevice();
+        const Param* p = device->parametersByName.value(QStringLiteral("temp"));
+        connect(device, &Device::signalParamHasRead, this,
+                [&sent, p](int, int, int, const ParamCore* read) {
+                    double value = 0;
+                    if (read == p && TrendRecorder::numericValue(p, &value))
+                        sent << value;
+                });
+    });
+
+    TrendRecorder recorder(fx.kernel->engineBox.get(), fx.kernel->recorder.get());
+    recorder.setPeriod(1);
+    TrendChart chart(&recorder, fx.kernel->history.get());
+    recorder.setTrended(temp(key), true);
+    chart.addSource(temp(key));
+    QSignalSpy recorded(&recorder, &TrendRecorder::valueRecorded);
+    engine->connectToHost();
+    QTRY_VERIFY_WITH_TIMEOUT(recorded.count() >= 3, 15000);
+
+    const QVector<QPointF> live = pointsOf(chart.series(temp(key)));
+    QCOMPARE(live.size(), recorded.count());
+    QVector<double> drawn;
+    for (int i = 0; i < live.size(); ++i) {
+        drawn << live.at(i).y();
+        QCOMPARE(qint64(live.at(i).x()), recorded.at(i).at(1).toLongLong());
+    }
+    // The recorder may have found the device a read or two after the test.
+    QVERIFY(sent.size() >= drawn.size());
+    QCOMPARE(drawn, sent.mid(sent.size() - drawn.size()));
+
+    // Opened later, a chart finds the same points in the history.
+    TrendChart later(&recorder, fx.kernel->history.get());
+    later.addSource(temp(key));
+    QCOMPARE(pointsOf(later.series(temp(key))), live);
+    // Values are not events: the history's default view does not list them.
+    HistoryFilter events;
+    events.hostKey = key;
+    const QList<HistoryRecord> listed = fx.kernel->history->query(events);
+    QVERIFY(std::none_of(listed.cbegin(), listed.cend(),
+                         [](const HistoryRecord& r) { return r.kind == HistoryRecord::Value; }));
+}
+
+void TstHistoryView::marksAreKeptPerUser()
+{
+    ClientFixture fx;
+    TrendRecorder recorder(fx.kernel->engineBox.get(), nullptr);
+    QSignalSpy changed(&recorder, &TrendRecorder::trendedChanged);
+    const TrendSource ber {4, QStringLiteral("E1_0001"), QStringLiteral("ber")};
+    recorder.loadMarks(QStringLiteral("ivanov"));
+    recorder.setTrended(temp(3), true);
+    recorder.setTrended(ber, true);
+    recorder.setTrended(temp(3), true); // again: nothing new
+    recorder.setTrended(ber, false);
+    QCOMPARE(changed.count(), 4);
+
+    TrendRecorder again(fx.kernel->engineBox.get(), nullptr);
+    again.loadMarks(QStringLiteral("ivanov"));
+    QCOMPARE(again.trended(), QVector<TrendSource> {temp(3)});
+    again.loadMarks(QStringLiteral("petrov"));
+    QVERIFY(again.trended().isEmpty());
+}
+
+void TstHistoryView::alarmStatesAreBands()
+{
+    HistoryFixture fx;
+    NodeAttr* host =
+        fx.kernel->createHost(QStringLiteral("127.0.0.2"), 1, QStringLiteral("tavo-ne"));
+    QVERIFY(host);
+    Engine* engine = fx.kernel->engineBox->getEngineByNodeAttr(host);
+    Device* device = engine->deviceDb()->addDevice(QStringLiteral("PSU"), 1, 0, 1,
+                                                   Tavo::NativeProtocol, QString());
+    QVERIFY(device && device->populateDevice());
+    const Param* p = device->parametersByName.value(QStringLiteral("temp"));
+    AlarmMonitor* monitor = fx.kernel->alarmMonitor.get();
+
+    // Two spells before the chart opens, from the history; one after, live.
+    Q_EMIT monitor->paramStateChanged(p, Tavo::WARNING, -1);
+    Q_EMIT monitor->paramStateChanged(p, Tavo::CRIT, Tavo::WARNING);
+    Q_EMIT monitor->paramStateChanged(p, -1, Tavo::CRIT);
+    TrendChart chart(nullptr, fx.kernel->history.get());
+    chart.setAlarmMonitor(monitor);
+    chart.addSource(temp(host->key()));
+    QTRY_COMPARE(chart.bandCount(), 2);
+    Q_EMIT monitor->paramStateChanged(p, Tavo::ERR, -1);
+    QTRY_COMPARE(chart.bandCount(), 3);
+    // Another parameter's states are not this chart's.
+    Q_EMIT monitor->paramStateChanged(device->parametersByName.value(QStringLiteral("load")),
+                                      Tavo::ERR, -1);
+    Q_EMIT monitor->paramStateChanged(p, -1, Tavo::ERR);
+    Q_EMIT monitor->paramStateChanged(p, Tavo::WARNING, -1);
+    // Drawn in one go with the spell before: 5 had the other one counted.
+    QTRY_COMPARE(chart.bandCount(), 4);
 }
 
 QTEST_MAIN(TstHistoryView)

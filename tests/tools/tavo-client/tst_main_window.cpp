@@ -1,49 +1,104 @@
 // The desktop client's window against tavo-nesim, as an operator uses it:
 // the host connects, its devices and values show, an alarm comes up, a
-// value is written through the editor and read back.
+// value is written through the editor and read back; templates and profiles
+// from the Tools menu show what each step did, their writes reach the
+// simulator, and a device's values become a template that another takes.
 
 #include "alarm_model.h"
+#include "client_fixture.h"
+#include "desktop_notifier.h"
+#include "device_model.h"
 #include "host_tree_model.h"
-#include "window_fixture.h"
+#include "log_model.h"
+#include "main_window.h"
+#include "param_model.h"
+#include "step_dialog.h"
+#include "template_actions.h"
 
-#include "devices/paramlist.h"
+#include "connections/engine.h"
+#include "connections/engine_box.h"
 #include "hostgraph/host_graph.h"
+#include "templates/sax_template_parser.h"
 
 #include <QDockWidget>
 #include <QLineEdit>
-#include <QListView>
-#include <QTableView>
 #include <QTranslator>
 #include <QTreeView>
 #include <QtTest>
+
+#include <memory>
+
+namespace {
+
+/// The window over a kernel with one host on the simulator, connected.
+struct WindowFixture : ClientFixture
+{
+    WindowFixture()
+    {
+        host = addSimulatorHost();
+        notifier.setSoundEnabled(false);
+        kernel->startMonitors(&notifier);
+        window = std::make_unique<MainWindow>(kernel.get(), &logModel, &notifier);
+        window->show();
+        if (host)
+            kernel->engineBox->getEngineByNodeAttr(host)->connectToHost();
+    }
+
+    /// The host's device shown, as an operator picks it; false when it
+    /// never appears.
+    bool showDevice(const QString& device)
+    {
+        window->selectHost(host->key());
+        if (!QTest::qWaitFor([&] { return window->deviceModel()->indexOf(device).isValid(); },
+                             10000))
+            return false;
+        window->selectDevice(device);
+        return window->paramModel()->device() != nullptr;
+    }
+
+    QString valueText(const QString& param) const
+    {
+        const QModelIndex index = window->paramModel()->indexOf(param, ParamModel::ValueColumn);
+        return index.isValid() ? index.data().toString() : QString();
+    }
+
+    NodeAttr* host = nullptr;
+    LogModel logModel;
+    DesktopNotifier notifier;
+    // Last, so that the window goes first.
+    std::unique_ptr<MainWindow> window;
+};
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? path
+                                                                                    : QString();
+}
+
+TemplateActions* templateActions(const WindowFixture& fx)
+{
+    return fx.window->findChild<TemplateActions*>();
+}
+
+} // namespace
 
 class TstMainWindow : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void hostConnectsAndItsValuesShow();
-    void alarmShowsInThePanelWithItsSeverity();
+    void alarmShowsInThePanelWhileTheWindowIsShown();
     void writeThroughTheEditorReachesTheHost();
-    void viewerCannotEdit();
-    void hiddenWindowReadsNothing();
+    void viewerCannotEditNorApplyATemplate();
     void windowSpeaksRussianWhenAsked();
+    void templateStepsShowWhatWasWritten();
+    void deviceValuesBecomeATemplate();
+    void profileRunsOverTheSelectedHosts();
 };
 
-void TstMainWindow::hostConnectsAndItsValuesShow()
-{
-    WindowFixture fx;
-    QVERIFY(fx.simulatorRunning());
-    QVERIFY(fx.host);
-    const QModelIndex host = fx.window->hostModel()->indexOfKey(fx.host->key());
-    QVERIFY(host.isValid());
-    QTRY_VERIFY_WITH_TIMEOUT(host.data(HostTreeModel::ConnectedRole).toBool(), 10000);
-
-    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
-    QTRY_VERIFY_WITH_TIMEOUT(!fx.valueText(QStringLiteral("los")).isEmpty(), 10000);
-}
-
-void TstMainWindow::alarmShowsInThePanelWithItsSeverity()
+void TstMainWindow::alarmShowsInThePanelWhileTheWindowIsShown()
 {
     WindowFixture fx;
     // The window reads what it shows: the power supply's temperature rises
@@ -54,6 +109,12 @@ void TstMainWindow::alarmShowsInThePanelWithItsSeverity()
     QVERIFY(first.data(AlarmModel::SeverityRole).toInt() >= 0);
     QCOMPARE(fx.window->alarmModel()->severityOfHost(fx.host->key()),
              first.data(AlarmModel::SeverityRole).toInt());
+
+    // A hidden window reads nothing.
+    fx.window->hide();
+    QVERIFY(!fx.window->paramModel()->isActive());
+    fx.window->show();
+    QVERIFY(fx.window->paramModel()->isActive());
 }
 
 void TstMainWindow::writeThroughTheEditorReachesTheHost()
@@ -80,30 +141,27 @@ void TstMainWindow::writeThroughTheEditorReachesTheHost()
                               10000);
 }
 
-void TstMainWindow::viewerCannotEdit()
+void TstMainWindow::viewerCannotEditNorApplyATemplate()
 {
     WindowFixture fx;
     QVERIFY(fx.kernel->setUser(QStringLiteral("viewer"), nullptr));
     QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
     const QModelIndex label =
         fx.window->paramModel()->indexOf(QStringLiteral("label"), ParamModel::ValueColumn);
-    QVERIFY(label.isValid());
     QVERIFY(!(label.flags() & Qt::ItemIsEditable));
     QTreeView* view = fx.window->paramView();
     view->setCurrentIndex(label);
     view->edit(label);
     QVERIFY(!view->findChild<QLineEdit*>());
-}
 
-void TstMainWindow::hiddenWindowReadsNothing()
-{
-    WindowFixture fx;
-    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
-    QVERIFY(fx.window->paramModel()->isActive());
-    fx.window->hide();
-    QVERIFY(!fx.window->paramModel()->isActive());
-    fx.window->show();
-    QVERIFY(fx.window->paramModel()->isActive());
+    StepDialog* dialog =
+        templateActions(fx)->applyTemplate(QStringLiteral(TAVO_DEMO_DIR "/template_e1.xml"));
+    QCOMPARE(stepsOf(dialog->steps()), texts({"1: The current user may not write parameters"}));
+    for (const char* param : {"label", "loopback"})
+        QVERIFY(!fx.window->paramModel()
+                     ->indexOf(QLatin1String(param), ParamModel::ValueColumn)
+                     .data(ParamModel::WritePendingRole)
+                     .toBool());
 }
 
 void TstMainWindow::windowSpeaksRussianWhenAsked()
@@ -124,6 +182,89 @@ void TstMainWindow::windowSpeaksRussianWhenAsked()
     QCOMPARE(
         fx.window->paramModel()->headerData(ParamModel::LastReadColumn, Qt::Horizontal).toString(),
         QStringLiteral("Последнее чтение"));
+}
+
+void TstMainWindow::templateStepsShowWhatWasWritten()
+{
+    WindowFixture fx;
+    QVERIFY(fx.kernel->setUser(QStringLiteral("engineer"), nullptr));
+    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
+    const QString path = writeFile(
+        fx.dir, QStringLiteral("mixed.xml"),
+        "<template>"
+        "<action><device class=\"E1\"/><param name=\"label\" type=\"ASCIIZ\" value=\"Set\"/>"
+        "</action>"
+        "<action><device class=\"PSU\"/><param name=\"load\" type=\"UINT\" value=\"1\"/>"
+        "</action>"
+        "<action><device class=\"E1\"/><param name=\"nosuch\" type=\"UINT\" value=\"1\"/>"
+        "</action>"
+        "</template>");
+
+    StepDialog* dialog = templateActions(fx)->applyTemplate(path);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(dialog->isFinished());
+    QCOMPARE(stepsOf(dialog->steps()),
+             texts({"0: E1: label = Set", "2: PSU: load = 1 (for another device class)",
+                    "1: E1: nosuch = 1 (not accepted)"}));
+    QTRY_VERIFY_WITH_TIMEOUT(fx.simulatorOutput().contains(QLatin1String("E1_0001.label written")),
+                             10000);
+    QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")), QStringLiteral("Set"), 10000);
+    QVERIFY(!fx.simulatorOutput().contains(QLatin1String("load written")));
+}
+
+void TstMainWindow::deviceValuesBecomeATemplate()
+{
+    WindowFixture fx;
+    QVERIFY(fx.kernel->setUser(QStringLiteral("engineer"), nullptr));
+    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
+    QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")), QStringLiteral("Port A"),
+                              10000);
+    const QString path = fx.dir.filePath(QStringLiteral("e1.xml"));
+    StepDialog* written = templateActions(fx)->writeTemplate(path);
+    QCOMPARE(written->steps().last().outcome, Step::Done);
+
+    QList<Action*> actions;
+    SaxTemplateParser parser;
+    QVERIFY(parser.readFile(path, actions));
+    QStringList labels;
+    for (const Action* action : qAsConst(actions)) {
+        if (action->param->name == QLatin1String("label"))
+            labels << action->param->value;
+    }
+    qDeleteAll(actions);
+    QCOMPARE(labels, QStringList({QStringLiteral("Port A")}));
+
+    // The other port takes the first one's values.
+    QVERIFY(fx.showDevice(QStringLiteral("E1_0002")));
+    StepDialog* applied = templateActions(fx)->applyTemplate(path);
+    QCOMPARE(stepsOf(applied->steps()), texts({"0: E1: label = Port A", "0: E1: loopback = 0"}));
+    QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")), QStringLiteral("Port A"),
+                              10000);
+}
+
+void TstMainWindow::profileRunsOverTheSelectedHosts()
+{
+    WindowFixture fx;
+    QVERIFY(fx.kernel->setUser(QStringLiteral("engineer"), nullptr));
+    // A second host that is not connected.
+    NodeAttr* idle = fx.kernel->createHost(QStringLiteral("127.0.0.2"), fx.simulatorPort(),
+                                           QStringLiteral("tavo-ne"));
+    QVERIFY(idle);
+    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
+    QItemSelectionModel* selection = fx.window->hostView()->selectionModel();
+    for (const NodeAttr* host : {fx.host, idle})
+        selection->select(fx.window->hostModel()->indexOfKey(host->key()),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    StepDialog* dialog =
+        templateActions(fx)->applyProfile(QStringLiteral(TAVO_DEMO_DIR "/profile_new_port.xml"));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->isFinished(), 20000);
+    QCOMPARE(stepsOf(dialog->steps()),
+             texts({"2: 127.0.0.2: not connected", "0: 127.0.0.1: profile applied"}));
+    // The port the profile asked for exists, named by it.
+    QVERIFY(fx.showDevice(QStringLiteral("E1_0005")));
+    QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")),
+                              QStringLiteral("Made by a profile"), 10000);
 }
 
 QTEST_MAIN(TstMainWindow)
