@@ -22,7 +22,16 @@ TestProtocolControl* control(IProtocol* protocol)
 struct ManagerFixture : KernelFixture
 {
     /// Loads the plug-ins of the test directory @p name.
-    explicit ManagerFixture(const char* name = "good") { manager.loadPlugins(protocolsDir(name)); }
+    explicit ManagerFixture(const char* name = "good")
+    {
+        manager.loadPlugins(protocolsDir(name));
+        // The prototypes outlive the fixture, and with them what a test
+        // told them.
+        for (IProtocol* prototype : qAsConst(manager.prototypes)) {
+            if (TestProtocolControl* test = control(prototype))
+                test->settings() = {};
+        }
+    }
     ProtocolManager manager;
 };
 

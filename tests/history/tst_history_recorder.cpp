@@ -1,4 +1,6 @@
 #include "alarm_fixture.h"
+#include "history/damping_rules.h"
+#include "history/flap_damper.h"
 #include "history/history_recorder.h"
 #include "history/history_store.h"
 #include "history_records.h"
@@ -45,6 +47,7 @@ private Q_SLOTS:
     void connectionsOfLaterEnginesAreRecorded();
     void reactionsBelongToTheirStateChange();
     void reactionsOutsideAChangeStandAlone();
+    void heldBackAndFlappingChangesAreRecorded();
 };
 
 void TstHistoryRecorder::initTestCase()
@@ -195,6 +198,28 @@ void TstHistoryRecorder::reactionsOutsideAChangeStandAlone()
     QCOMPARE(rows,
              (QStringList {"4|-1|||||-1|-1|email: a@b.c||operator",
                            "4|1|10.0.0.1:7000|host1|PSU_0001|count|2|-1|sms: +1||operator"}));
+}
+
+void TstHistoryRecorder::heldBackAndFlappingChangesAreRecorded()
+{
+    RecorderFixture fx;
+    QVERIFY(fx.ok);
+    DampingRules rules;
+    // Long enough that nothing falls due while the test runs.
+    rules.addHoldRule({QStringLiteral("PSU"), QStringLiteral("temp"), false, 4, 600000});
+    rules.addFlappingRule({QStringLiteral("PSU"), QStringLiteral("temp"), 2, 600000});
+    FlapDamper damper(rules);
+    QVERIFY(damper.install(&fx.monitor));
+    fx.recorder.watch(&damper);
+
+    fx.set("temp", 11);
+    fx.set("temp", 3); // gave way before its hold time
+    fx.set("temp", 11); // the third change within the window
+    QVERIFY(damper.isFlapping(fx.device->parametersByName.value(QStringLiteral("temp"))));
+    // Newest first: the flapping, then the warning that gave way to NORM.
+    QCOMPARE(rowsOf(fx.store.query(kinds({HistoryRecord::Suppressed, HistoryRecord::Flapping}))),
+             (QStringList {"6|1|10.0.0.1:7000|host1|PSU_0001|temp|-1|-1|||",
+                           "7|1|10.0.0.1:7000|host1|PSU_0001|temp|4|-2|||"}));
 }
 
 QTEST_GUILESS_MAIN(TstHistoryRecorder)
