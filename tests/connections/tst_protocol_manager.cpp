@@ -44,8 +44,6 @@ class TstProtocolManager : public QObject
 private Q_SLOTS:
     void loadsEveryProtocolOfTheDirectory();
     void garbageBesideAProtocolIsLoggedAndSkipped();
-    void missingDirectoryLoadsNothing();
-    void secondProtocolOfTheSameNameTakesItsPlace();
     void createProtocolGivesEachConnectionItsOwnInstance();
     void unknownOrDecliningProtocolGivesNothing();
 };
@@ -73,6 +71,19 @@ void TstProtocolManager::loadsEveryProtocolOfTheDirectory()
                               .arg(protocolsDir("good")),
                           QStringLiteral("Loaded 2 protocols")}));
     QCOMPARE(fx.log.warnings() + fx.log.errors(), QStringList());
+
+    // A second directory adds to the first: the name is listed twice, and the
+    // maps keep the later plug-in.
+    fx.manager.loadPlugins(protocolsDir("dup"));
+    QCOMPARE(fx.manager.protocolNames.count("test-tcp"), 2);
+    QCOMPARE(fx.manager.getDefaultProtocolPort("test-tcp"), 7003);
+    QCOMPARE(fx.manager.prototypes.value("test-tcp")->absolutePath,
+             QDir(protocolsDir("dup")).absolutePath());
+
+    ProtocolManager empty;
+    empty.loadPlugins(protocolsDir("none"));
+    QVERIFY(empty.protocolNames.isEmpty());
+    QCOMPARE(fx.log.messages().last(), QStringLiteral("Loaded 0 protocols"));
 }
 
 void TstProtocolManager::garbageBesideAProtocolIsLoggedAndSkipped()
@@ -96,24 +107,6 @@ void TstProtocolManager::garbageBesideAProtocolIsLoggedAndSkipped()
     QCOMPARE(fx.log.messages().last(), QStringLiteral("Loaded 1 protocols"));
     // What did load works.
     QVERIFY(std::unique_ptr<Protocol>(fx.manager.createProtocol("test-tcp")));
-}
-
-void TstProtocolManager::missingDirectoryLoadsNothing()
-{
-    ManagerFixture fx("none");
-    QVERIFY(fx.manager.protocolNames.isEmpty());
-    QCOMPARE(fx.log.messages().last(), QStringLiteral("Loaded 0 protocols"));
-}
-
-void TstProtocolManager::secondProtocolOfTheSameNameTakesItsPlace()
-{
-    ManagerFixture fx;
-    fx.manager.loadPlugins(protocolsDir("dup"));
-    // The name is listed twice, and the maps keep the later plug-in.
-    QCOMPARE(fx.manager.protocolNames.count("test-tcp"), 2);
-    QCOMPARE(fx.manager.getDefaultProtocolPort("test-tcp"), 7003);
-    QCOMPARE(fx.manager.prototypes.value("test-tcp")->absolutePath,
-             QDir(protocolsDir("dup")).absolutePath());
 }
 
 void TstProtocolManager::createProtocolGivesEachConnectionItsOwnInstance()

@@ -90,7 +90,6 @@ private Q_SLOTS:
     void itemsBeforeAnErrorStayAndModifiedIsCleared();
     void refusedHostIsSkippedAndReadingGoesOn();
     void readerWithoutAGraphRefusesToStart();
-    void missingFileIsLogged();
     void hostileFileIsRefused_data();
     void hostileFileIsRefused();
     void longTextBelowTheLimitIsRead();
@@ -334,6 +333,13 @@ void TstHostGraphFile::itemsBeforeAnErrorStayAndModifiedIsCleared()
     QCOMPARE(fx.graph->foldersByKey.keys(), QList<int>({2}));
     QVERIFY(fx.box->getEngine(1));
     QVERIFY(!fx.graph->modified);
+
+    fx.log.clear();
+    const QString missing = fx.dir.filePath("none.xml");
+    QVERIFY(!fx.graph->loadFromFile(missing));
+    QCOMPARE(fx.log.errors(),
+             QStringList {
+                 QStringLiteral("[HostGraph::loadFromFile()] File not found: %1").arg(missing)});
 }
 
 void TstHostGraphFile::refusedHostIsSkippedAndReadingGoesOn()
@@ -358,16 +364,6 @@ void TstHostGraphFile::readerWithoutAGraphRefusesToStart()
     SaxHostGraphParser parser(QStringLiteral("g.xml"), nullptr);
     QVERIFY(!parser.startDocument());
     QCOMPARE(fx.log.errors(), QStringList {"HostGraph object is not set for parsing"});
-}
-
-void TstHostGraphFile::missingFileIsLogged()
-{
-    GraphFixture fx;
-    const QString path = fx.dir.filePath("none.xml");
-    QVERIFY(!fx.graph->loadFromFile(path));
-    QCOMPARE(
-        fx.log.errors(),
-        QStringList {QStringLiteral("[HostGraph::loadFromFile()] File not found: %1").arg(path)});
 }
 
 void TstHostGraphFile::hostileFileIsRefused_data()

@@ -42,7 +42,6 @@ class TstHostTypeDb : public QObject
 
 private Q_SLOTS:
     void typesAreReadWithProtocolAndClassesAndNoneComesLast();
-    void missingDirectoryLeavesOnlyNone();
     void refusedFileLogsItsMessage_data();
     void refusedFileLogsItsMessage();
     void secondTypeOfANameInAnotherFileIsRefused();
@@ -77,17 +76,14 @@ void TstHostTypeDb::typesAreReadWithProtocolAndClassesAndNoneComesLast()
     QVERIFY(db.checkTypeName(QStringLiteral("Switch")));
     QVERIFY(!db.checkTypeName(QStringLiteral("switch")));
     QVERIFY(!db.findHostType(QStringLiteral("Ignored")));
-}
 
-void TstHostTypeDb::missingDirectoryLeavesOnlyNone()
-{
-    HostTypeFixture fx;
+    fx.log.clear();
     share::xmlNodeTypesPath = fx.dir.filePath(QStringLiteral("absent"));
-    HostTypeDb db(nullptr);
+    HostTypeDb bare(nullptr);
     QCOMPARE(fx.log.errors(),
              QStringList {QStringLiteral("[HostTypeDb::loadDir()] Directory '%1' is not exits")
                               .arg(share::xmlNodeTypesPath)});
-    QCOMPARE(types(db), QStringList {"none//"});
+    QCOMPARE(types(bare), QStringList {"none//"});
 }
 
 void TstHostTypeDb::refusedFileLogsItsMessage_data()
