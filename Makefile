@@ -87,7 +87,7 @@ format:
 	find kernel tests tools plugins bench -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(COVERAGE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(COVERAGE_DIR) $(COVERAGE_DIR)-per-test
 
 # libFuzzer on the SNMP message decoder (net-snmp's parser underneath).
 fuzz-snmp:
