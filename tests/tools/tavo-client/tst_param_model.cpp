@@ -202,17 +202,27 @@ void TestParamModel::refusedTextIsReportedAndNothingIsWritten_data()
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("param");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("reason");
 
-    auto row = [](const char* name, const char* device, const char* param, const QString& text) {
-        QTest::newRow(name) << QString::fromLatin1(device) << QString::fromLatin1(param) << text;
+    auto row = [](const char* name, const char* device, const char* param, const QString& text,
+                  const char* reason) {
+        QTest::newRow(name) << QString::fromLatin1(device) << QString::fromLatin1(param) << text
+                            << QString::fromUtf8(reason);
     };
-    row("letters for a number", "PSU_0001", "load", QStringLiteral("abc"));
-    row("sign for an unsigned number", "PSU_0001", "load", QStringLiteral("-5"));
-    row("empty for a number", "PSU_0001", "load", QString());
-    row("unknown alias", "E1_0001", "loopback", QStringLiteral("sideways"));
-    row("number outside the variants", "E1_0001", "loopback", QStringLiteral("7"));
-    row("text beyond Latin-1", "E1_0001", "label", QStringLiteral("Port \u03a9"));
-    row("read-only", "E1_0001", "los", QStringLiteral("1"));
+    row("letters for a number", "PSU_0001", "load", QStringLiteral("abc"),
+        "'abc' is not a valid value for load");
+    row("sign for an unsigned number", "PSU_0001", "load", QStringLiteral("-5"),
+        "'-5' is not a valid value for load");
+    row("empty for a number", "PSU_0001", "load", QString(), "'' is not a valid value for load");
+    row("above the maximum", "PSU_0001", "load", QStringLiteral("101"),
+        "'101' is above the maximum 100 of load");
+    row("unknown alias", "E1_0001", "loopback", QStringLiteral("sideways"),
+        "'sideways' is not a valid value for loopback");
+    row("number outside the variants", "E1_0001", "loopback", QStringLiteral("7"),
+        "'7' is not a valid value for loopback");
+    row("text beyond Latin-1", "E1_0001", "label", QStringLiteral("Port \u03a9"),
+        "'Port \u03a9' is not a valid value for label");
+    row("read-only", "E1_0001", "los", QStringLiteral("1"), "los cannot be written");
 }
 
 void TestParamModel::refusedTextIsReportedAndNothingIsWritten()
@@ -220,6 +230,7 @@ void TestParamModel::refusedTextIsReportedAndNothingIsWritten()
     QFETCH(QString, device);
     QFETCH(QString, param);
     QFETCH(QString, text);
+    QFETCH(QString, reason);
 
     ParamModel model;
     QSignalSpy refused(&model, &ParamModel::writeRefused);
@@ -232,7 +243,7 @@ void TestParamModel::refusedTextIsReportedAndNothingIsWritten()
     QVERIFY(!model.setData(model.indexOf(param, ParamModel::ValueColumn), text));
     QCOMPARE(refused.count(), 1);
     QCOMPARE(refused.at(0).at(0).toString(), param);
-    QVERIFY(!refused.at(0).at(1).toString().isEmpty());
+    QCOMPARE(refused.at(0).at(1).toString(), reason);
     QCOMPARE(target->writePending, wasPending);
     QVERIFY(!writeQueuedFor(dev, target));
     QCOMPARE(changed.count(), 0);
