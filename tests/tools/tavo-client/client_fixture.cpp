@@ -55,14 +55,6 @@ void ClientFixture::connectReadingAll(NodeAttr* host)
     engine->connectToHost();
 }
 
-QStringList texts(std::initializer_list<const char*> items)
-{
-    QStringList list;
-    for (const char* item : items)
-        list << QString::fromLatin1(item);
-    return list;
-}
-
 QStringList rowsOf(const QAbstractItemModel& model, const QList<int>& columns, int role,
                    const QModelIndex& parent)
 {

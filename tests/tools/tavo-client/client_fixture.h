@@ -48,9 +48,6 @@ public:
     std::unique_ptr<KernelStartup> kernel;
 };
 
-/// A list of texts written as plain C strings.
-QStringList texts(std::initializer_list<const char*> items);
-
 /// Each row of @p model, depth first, as "<column>|<column>|..." of the
 /// @p columns given in @p role; a child row is indented by two spaces.
 QStringList rowsOf(const QAbstractItemModel& model, const QList<int>& columns,

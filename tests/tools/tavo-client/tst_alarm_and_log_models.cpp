@@ -201,12 +201,12 @@ void TstAlarmAndLogModels::rowShowsTheAlarmAndFollowsReads()
         rowsOf(model,
                {AlarmModel::SeverityColumn, AlarmModel::HostColumn, AlarmModel::DeviceColumn,
                 AlarmModel::ParamColumn, AlarmModel::ValueColumn, AlarmModel::AcknowledgedColumn}),
-        texts({"CRIT|127.0.0.2|PSU_0002|temp|73|",
-               "WARNING|127.0.0.2|E1_0003|label|Port\\nA\\x1b[2J|"}));
+        QStringList({"CRIT|127.0.0.2|PSU_0002|temp|73|",
+                     "WARNING|127.0.0.2|E1_0003|label|Port\\nA\\x1b[2J|"}));
     QCOMPARE(rowsOf(model, {AlarmModel::SeverityColumn, AlarmModel::ParamColumn}, Qt::ToolTipRole),
-             texts({"|Temperature", "|Label"}));
+             QStringList({"|Temperature", "|Label"}));
     QCOMPARE(rowsOf(model, {AlarmModel::SeverityColumn}, Qt::BackgroundRole),
-             texts({"#c00000", "#ff8000"}));
+             QStringList({"#c00000", "#ff8000"}));
     QStringList roles;
     for (int role : {AlarmModel::HostKeyRole, AlarmModel::DeviceNameRole, AlarmModel::ParamNameRole,
                      AlarmModel::SeverityRole})
@@ -214,7 +214,7 @@ void TstAlarmAndLogModels::rowShowsTheAlarmAndFollowsReads()
     const QString bench = QString::number(m_bench->key());
     QCOMPARE(roles,
              QStringList({bench, bench}) +
-                 texts({"PSU_0002", "E1_0003", "temp", "label", "2", "4"}));
+                 QStringList({"PSU_0002", "E1_0003", "temp", "label", "2", "4"}));
     QVERIFY(!model.index(0, AlarmModel::SinceColumn).data().toString().isEmpty());
     QCOMPARE(model.headerData(AlarmModel::SeverityColumn, Qt::Horizontal).toString(),
              QStringLiteral("Severity"));
@@ -265,8 +265,9 @@ void TstAlarmAndLogModels::hostSeverityAndCounts()
             QCOMPARE(told.at(0).toInt(), bench);
         QCOMPARE(model.countsBySeverity(), countsOf(model));
     }
-    QCOMPARE(trace,
-             texts({"4 1 1", "2 1 1", "2 0 1", "3 1 1", "1 1 1", "1 0 1", "4 1 1", "-1 1 1"}));
+    QCOMPARE(
+        trace,
+        QStringList({"4 1 1", "2 1 1", "2 0 1", "3 1 1", "1 1 1", "1 0 1", "4 1 1", "-1 1 1"}));
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.severityOfHost(m_bench->key() + 100), -1);
 }
@@ -295,14 +296,14 @@ void TstAlarmAndLogModels::rowsGoWithTheirDeviceAndHost()
     QSignalSpy hostChanged(&model, &AlarmModel::hostSeverityChanged);
 
     share::engineBox->getEngineByNodeAttr(m_bench)->deviceDb()->removeDevice(gone->DbEntity::name);
-    QTRY_COMPARE(alarmsOf(model), texts({"los|EMERG", "los|CRIT", "label|WARNING"}));
+    QTRY_COMPARE(alarmsOf(model), QStringList({"los|EMERG", "los|CRIT", "label|WARNING"}));
     QCOMPARE(model.index(1, AlarmModel::DeviceColumn).data().toString(), stays->DbEntity::name);
     QCOMPARE(model.severityOfHost(m_bench->key()), int(Tavo::CRIT));
     QCOMPARE(hostChanged.count(), 1);
     QCOMPARE(model.countsBySeverity(), QVector<int>({1, 0, 1, 0, 1, 0, 0, 0}));
 
     share::engineBox->deleteEngine(engine);
-    QTRY_COMPARE(alarmsOf(model), texts({"los|CRIT"}));
+    QTRY_COMPARE(alarmsOf(model), QStringList({"los|CRIT"}));
     QCOMPARE(model.severityOfHost(key), -1);
     QCOMPARE(hostChanged.last().at(0).toInt(), key);
 }
@@ -318,13 +319,13 @@ void TstAlarmAndLogModels::startsWithTheActiveAlarms()
 
     AlarmMonitor* monitor = m_fx->kernel->alarmMonitor.get();
     AlarmModel model(monitor);
-    QCOMPARE(alarmsOf(model), texts({"temp|WARNING"}));
+    QCOMPARE(alarmsOf(model), QStringList({"temp|WARNING"}));
 
     // And follows the monitor from then on.
     Q_EMIT monitor->paramStateChanged(param(device, "load"), Tavo::ERR, Tavo::NORM);
-    QCOMPARE(alarmsOf(model), texts({"load|ERR", "temp|WARNING"}));
+    QCOMPARE(alarmsOf(model), QStringList({"load|ERR", "temp|WARNING"}));
     Q_EMIT monitor->paramStateChanged(param(device, "temp"), Tavo::NORM, Tavo::WARNING);
-    QCOMPARE(alarmsOf(model), texts({"load|ERR"}));
+    QCOMPARE(alarmsOf(model), QStringList({"load|ERR"}));
 }
 
 void TstAlarmAndLogModels::everySinkLandsWithItsSinkEscaped()
@@ -345,13 +346,14 @@ void TstAlarmAndLogModels::everySinkLandsWithItsSinkEscaped()
 
     // What a host sent is shown with its control characters escaped.
     QTRY_COMPARE(rowsOf(model, {LogModel::SinkColumn, LogModel::GroupColumn, LogModel::TextColumn}),
-                 texts({"Info||[Engine] message", "Debug|evil\\ngroup|tab\\there",
-                        "Warning||warning", "Error||host said: line1\\nline2\\x1b[31mred\\r",
-                        "Alarm|CRIT|crit", "Alarm|NOTICE|notice"}));
-    QCOMPARE(rowsOf(model, {0}, LogModel::SinkRole), texts({"0", "1", "2", "3", "4", "4"}));
-    QCOMPARE(rowsOf(model, {0}, LogModel::GroupRole), texts({"-1", "0", "-1", "-1", "-1", "-1"}));
+                 QStringList({"Info||[Engine] message", "Debug|evil\\ngroup|tab\\there",
+                              "Warning||warning", "Error||host said: line1\\nline2\\x1b[31mred\\r",
+                              "Alarm|CRIT|crit", "Alarm|NOTICE|notice"}));
+    QCOMPARE(rowsOf(model, {0}, LogModel::SinkRole), QStringList({"0", "1", "2", "3", "4", "4"}));
+    QCOMPARE(rowsOf(model, {0}, LogModel::GroupRole),
+             QStringList({"-1", "0", "-1", "-1", "-1", "-1"}));
     QCOMPARE(rowsOf(model, {LogModel::TextColumn}, Qt::ForegroundRole),
-             texts({"", "#808080", "#ff8000", "#ff0000", "#c00000", "#ffff00"}));
+             QStringList({"", "#808080", "#ff8000", "#ff0000", "#c00000", "#ffff00"}));
     for (const QString& time : rowsOf(model, {LogModel::TimeColumn}))
         QVERIFY2(QTime::fromString(time, QStringLiteral("HH:mm:ss.zzz")).isValid(),
                  qPrintable(time));
@@ -368,7 +370,7 @@ void TstAlarmAndLogModels::debugFollowsItsGroupTheSwitchAndTheFilter()
     const int socket = log.getGroupIndex(QStringLiteral("Engine Socket"));
     const int blocking = log.getGroupIndex(QStringLiteral("Scheduler Blocking"));
     QCOMPARE(groupsChanged.count(), 2);
-    QCOMPARE(log.groupNames(), texts({"Engine Socket", "Scheduler Blocking"}));
+    QCOMPARE(log.groupNames(), QStringList({"Engine Socket", "Scheduler Blocking"}));
 
     log.logDebug(socket, QStringLiteral("before enabled"));
     log.setGroupEnabled(blocking, true);
@@ -393,9 +395,10 @@ void TstAlarmAndLogModels::debugFollowsItsGroupTheSwitchAndTheFilter()
     log.setGroupEnabled(7, true); // no such group: nothing to switch, nothing breaks
     log.logError(QStringLiteral("error"));
 
-    QTRY_COMPARE(rowsOf(model, {LogModel::GroupColumn, LogModel::TextColumn}),
-                 texts({"Scheduler Blocking|blocking trace", "Scheduler Blocking|debug to keep",
-                        "|message to keep", "|warning", "|error"}));
+    QTRY_COMPARE(
+        rowsOf(model, {LogModel::GroupColumn, LogModel::TextColumn}),
+        QStringList({"Scheduler Blocking|blocking trace", "Scheduler Blocking|debug to keep",
+                     "|message to keep", "|warning", "|error"}));
 }
 
 void TstAlarmAndLogModels::ringDropsTheOldest_data()
@@ -540,8 +543,8 @@ void TstAlarmAndLogModels::notifierLogsWhatItCannotSendAndPlaysOnlyWhenEnabled()
     notifier.sendEmail(address, text);
     notifier.sendSms(address, text);
     QCOMPARE(log.messages(),
-             texts({"E-mail to ops@example.org not sent (no sender configured): PSU\\ntemp",
-                    "SMS to ops@example.org not sent (no sender configured): PSU\\ntemp"}));
+             QStringList({"E-mail to ops@example.org not sent (no sender configured): PSU\\ntemp",
+                          "SMS to ops@example.org not sent (no sender configured): PSU\\ntemp"}));
     QCOMPARE(log.entries().size(), 2);
 
     // With a sender the notice goes there, as it was written, and is not logged.
@@ -555,8 +558,9 @@ void TstAlarmAndLogModels::notifierLogsWhatItCannotSendAndPlaysOnlyWhenEnabled()
     });
     notifier.sendEmail(address, text);
     notifier.sendSms(address, text);
-    QCOMPARE(delivered,
-             texts({"e-mail to ops@example.org: PSU\ntemp", "SMS to ops@example.org: PSU\ntemp"}));
+    QCOMPARE(
+        delivered,
+        QStringList({"e-mail to ops@example.org: PSU\ntemp", "SMS to ops@example.org: PSU\ntemp"}));
     QVERIFY(log.entries().isEmpty());
 
     // Without a log nothing breaks.

@@ -110,18 +110,18 @@ void TstClientConfig::watchedHostShowsItsDevicesPresence()
     // The board's hosts and devices are there before anything is reported.
     const QStringList unwatched = board();
     QCOMPARE(unwatched,
-             texts({"127.0.0.1|not watched|0", "  E1_0001|not watched|0", "  E1_0002|not watched|0",
-                    "  PSU_0001|not watched|0"}));
+             QStringList({"127.0.0.1|not watched|0", "  E1_0001|not watched|0",
+                          "  E1_0002|not watched|0", "  PSU_0001|not watched|0"}));
 
     Engine* engine = fx.kernel->engineBox->getEngineByNodeAttr(node);
     engine->connectToHost();
-    const QStringList present = texts({"127.0.0.1|3 of 3 present|2", "  E1_0001|present|2",
-                                       "  E1_0002|present|2", "  PSU_0001|present|2"});
+    const QStringList present = QStringList({"127.0.0.1|3 of 3 present|2", "  E1_0001|present|2",
+                                             "  E1_0002|present|2", "  PSU_0001|present|2"});
     QTRY_COMPARE_WITH_TIMEOUT(board(), present, 10000);
     // The blinking port goes and comes back.
     QTRY_COMPARE_WITH_TIMEOUT(board(),
-                              texts({"127.0.0.1|2 of 3 present|3", "  E1_0001|present|2",
-                                     "  E1_0002|missing|3", "  PSU_0001|present|2"}),
+                              QStringList({"127.0.0.1|2 of 3 present|3", "  E1_0001|present|2",
+                                           "  E1_0002|missing|3", "  PSU_0001|present|2"}),
                               10000);
     QTRY_COMPARE_WITH_TIMEOUT(board(), present, 10000);
 
@@ -145,9 +145,9 @@ void TstClientConfig::setRoundTripsIntoAFreshUserFolder()
     QVERIFY(exporter.exportTo(zip));
     // No damping file: left out, not an error.
     QCOMPARE(stepsOf(exporter.steps()),
-             texts({"0: host_graph.xml", "0: tavo_action_list.xml",
-                    "2: tavo_flap_damping.xml: there is none", "0: xml_observed_board/demo.xml",
-                    "0: xml_observed_board/site/B.XML"})
+             QStringList({"0: host_graph.xml", "0: tavo_action_list.xml",
+                          "2: tavo_flap_damping.xml: there is none",
+                          "0: xml_observed_board/demo.xml", "0: xml_observed_board/site/B.XML"})
                  << QStringLiteral("0: Written to ") + zip);
 
     const ConfigArchive::Locations to = userFolder(dir.filePath(QStringLiteral("b")));

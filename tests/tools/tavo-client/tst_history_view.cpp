@@ -108,12 +108,12 @@ void TstHistoryView::pagesGoBackInTimeAndTheFirstFollows()
     HistoryModel model(store);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.setPageSize(2);
-    QCOMPARE(detailsOf(model), texts({"5 (was )", "4 (was )"}));
+    QCOMPARE(detailsOf(model), QStringList({"5 (was )", "4 (was )"}));
     QVERIFY(model.hasNextPage());
     model.nextPage();
-    QCOMPARE(detailsOf(model), texts({"3 (was )", "2 (was )"}));
+    QCOMPARE(detailsOf(model), QStringList({"3 (was )", "2 (was )"}));
     model.nextPage();
-    QCOMPARE(detailsOf(model), texts({"1 (was )"}));
+    QCOMPARE(detailsOf(model), QStringList({"1 (was )"}));
     QVERIFY(!model.hasNextPage());
     // Past the last page nothing changes.
     model.nextPage();
@@ -122,12 +122,12 @@ void TstHistoryView::pagesGoBackInTimeAndTheFirstFollows()
     // A later page stays as it was read; the first takes new records in.
     store->record(fx.event(QStringLiteral("6"), t0 + 6000));
     store->flush();
-    QCOMPARE(detailsOf(model), texts({"1 (was )"}));
+    QCOMPARE(detailsOf(model), QStringList({"1 (was )"}));
     model.previousPage();
     model.previousPage();
     QCOMPARE(model.page(), 0);
     store->record(fx.event(QStringLiteral("7"), t0 + 7000));
-    QTRY_COMPARE(detailsOf(model), texts({"7 (was )", "6 (was )"}));
+    QTRY_COMPARE(detailsOf(model), QStringList({"7 (was )", "6 (was )"}));
 
     // The filter starts again at the first page.
     model.nextPage();

@@ -159,9 +159,9 @@ void TestHostTreeModel::showsGraphItemsUnderTheirFoldersAndKeepsFoldersOutOfThem
     // Folders before hosts, each in key order; a parent key naming no folder
     // is the top level.
     const QStringList shown =
-        texts({"/Core||", "  /Edge||", "    /Deep||", "    a|10.0.0.3:5003|not connected",
-               "  d\\x1b[31m|10.0.0.7:5007|not connected", "/Lab||",
-               "b|10.0.0.4:5004|not connected", "c|10.0.0.5:5005|not connected"});
+        QStringList({"/Core||", "  /Edge||", "    /Deep||", "    a|10.0.0.3:5003|not connected",
+                     "  d\\x1b[31m|10.0.0.7:5007|not connected", "/Lab||",
+                     "b|10.0.0.4:5004|not connected", "c|10.0.0.5:5005|not connected"});
     QCOMPARE(dump(*model), shown);
     QCOMPARE(model->indexOfKey(2).data(HostTreeModel::KeyRole).toInt(), 2);
     QCOMPARE(model->indexOfKey(3, HostTreeModel::StateColumn).parent(), model->indexOfKey(2));
@@ -170,7 +170,7 @@ void TestHostTreeModel::showsGraphItemsUnderTheirFoldersAndKeepsFoldersOutOfThem
         QVERIFY2(!model->moveItem(1, target), qPrintable(QString::number(target)));
     QCOMPARE(dump(*model), shown);
     QCOMPARE(graphOf(*graph).mid(0, 4),
-             texts({"Core in top", "Edge in Core", "Lab in top", "Deep in Edge"}));
+             QStringList({"Core in top", "Edge in Core", "Lab in top", "Deep in Edge"}));
 
     // A host deleted elsewhere leaves its folder.
     QVERIFY(graph->deleteHost(3));
@@ -208,7 +208,7 @@ void TestHostTreeModel::changesKeepModelAndGraphInStep()
     const FolderItem* spare = model->addFolder(0, QStringLiteral("Spare"));
     QVERIFY(spare);
     QCOMPARE(dump(*model),
-             texts({"/Site||", "  /Rack||", "/Spare||", "ne1|192.0.2.1:7070|not connected"}));
+             QStringList({"/Site||", "  /Rack||", "/Spare||", "ne1|192.0.2.1:7070|not connected"}));
     QVERIFY(model->removeItem(spare->key()));
     QCOMPARE(removed.count(), 1);
     const QPersistentModelIndex hostIndex = model->indexOfKey(hostKey);
@@ -218,10 +218,12 @@ void TestHostTreeModel::changesKeepModelAndGraphInStep()
     QVERIFY(model->renameFolder(siteKey, QStringLiteral("Campus")));
     ne1.alias = QStringLiteral("ne1 renamed");
     QVERIFY2(model->editHost(hostKey, ne1, &error), qPrintable(error));
-    QCOMPARE(dump(*model),
-             texts({"/Campus||", "  /Rack||", "    ne1 renamed|192.0.2.1:7070|not connected"}));
+    QCOMPARE(
+        dump(*model),
+        QStringList({"/Campus||", "  /Rack||", "    ne1 renamed|192.0.2.1:7070|not connected"}));
     QCOMPARE(graphOf(*graph),
-             texts({"Campus in top", "Rack in Campus", "ne1 renamed in Rack: first floor, 2, pw"}));
+             QStringList(
+                 {"Campus in top", "Rack in Campus", "ne1 renamed in Rack: first floor, 2, pw"}));
     QCOMPARE(hostIndex.data(HostTreeModel::KeyRole).toInt(), hostKey);
     QCOMPARE(hostIndex.data().toString(), ne1.alias);
 
@@ -229,10 +231,11 @@ void TestHostTreeModel::changesKeepModelAndGraphInStep()
     QVERIFY(model->moveItem(rackKey, 0));
     QCOMPARE(moved.count(), 2);
     QCOMPARE(dump(*model),
-             texts({"/Campus||", "/Rack||", "  ne1 renamed|192.0.2.1:7070|not connected"}));
+             QStringList({"/Campus||", "/Rack||", "  ne1 renamed|192.0.2.1:7070|not connected"}));
     QCOMPARE(hostIndex.parent().data(HostTreeModel::KeyRole).toInt(), rackKey);
-    QCOMPARE(graphOf(*graph),
-             texts({"Campus in top", "Rack in top", "ne1 renamed in Rack: first floor, 2, pw"}));
+    QCOMPARE(
+        graphOf(*graph),
+        QStringList({"Campus in top", "Rack in top", "ne1 renamed in Rack: first floor, 2, pw"}));
     QVERIFY(model->moveItem(rackKey, siteKey));
 
     removed.clear();
@@ -352,24 +355,25 @@ void TestHostTreeModel::alarmsColourHostAndEnclosingFolders()
     alarms.paramStateChanged(deep, Tavo::WARNING, Tavo::NORM);
     QCOMPARE(changedKeys(changed), (QSet<int> {3, 2, 1}));
     QCOMPARE(dump(*model),
-             texts({"/outer|| !4 #ff8000", "  /inner|| !4 #ff8000",
-                    "    deep|10.0.0.3:5003|not connected !4 #ff8000",
-                    "  shallow|10.0.0.4:5004|not connected"}));
+             QStringList({"/outer|| !4 #ff8000", "  /inner|| !4 #ff8000",
+                          "    deep|10.0.0.3:5003|not connected !4 #ff8000",
+                          "  shallow|10.0.0.4:5004|not connected"}));
 
     changed.clear();
     alarms.paramStateChanged(shallow, Tavo::CRIT, Tavo::NORM);
     QCOMPARE(changedKeys(changed), (QSet<int> {4, 1}));
     QCOMPARE(dump(*model),
-             texts({"/outer|| !2 #c00000", "  /inner|| !4 #ff8000",
-                    "    deep|10.0.0.3:5003|not connected !4 #ff8000",
-                    "  shallow|10.0.0.4:5004|not connected !2 #c00000"}));
+             QStringList({"/outer|| !2 #c00000", "  /inner|| !4 #ff8000",
+                          "    deep|10.0.0.3:5003|not connected !4 #ff8000",
+                          "  shallow|10.0.0.4:5004|not connected !2 #c00000"}));
 
     changed.clear();
     alarms.paramStateChanged(deep, Tavo::NORM, Tavo::WARNING);
     QCOMPARE(changedKeys(changed), (QSet<int> {3, 2, 1}));
-    QCOMPARE(dump(*model),
-             texts({"/outer|| !2 #c00000", "  /inner||", "    deep|10.0.0.3:5003|not connected",
-                    "  shallow|10.0.0.4:5004|not connected !2 #c00000"}));
+    QCOMPARE(
+        dump(*model),
+        QStringList({"/outer|| !2 #c00000", "  /inner||", "    deep|10.0.0.3:5003|not connected",
+                     "  shallow|10.0.0.4:5004|not connected !2 #c00000"}));
 }
 
 void TestHostTreeModel::saveFailureIsAnnounced()

@@ -156,7 +156,8 @@ void TstMainWindow::viewerCannotEditNorApplyATemplate()
 
     StepDialog* dialog =
         templateActions(fx)->applyTemplate(QStringLiteral(TAVO_DEMO_DIR "/template_e1.xml"));
-    QCOMPARE(stepsOf(dialog->steps()), texts({"1: The current user may not write parameters"}));
+    QCOMPARE(stepsOf(dialog->steps()),
+             QStringList({"1: The current user may not write parameters"}));
     for (const char* param : {"label", "loopback"})
         QVERIFY(!fx.window->paramModel()
                      ->indexOf(QLatin1String(param), ParamModel::ValueColumn)
@@ -204,8 +205,8 @@ void TstMainWindow::templateStepsShowWhatWasWritten()
     QVERIFY(dialog->isVisible());
     QVERIFY(dialog->isFinished());
     QCOMPARE(stepsOf(dialog->steps()),
-             texts({"0: E1: label = Set", "2: PSU: load = 1 (for another device class)",
-                    "1: E1: nosuch = 1 (not accepted)"}));
+             QStringList({"0: E1: label = Set", "2: PSU: load = 1 (for another device class)",
+                          "1: E1: nosuch = 1 (not accepted)"}));
     QTRY_VERIFY_WITH_TIMEOUT(fx.simulatorOutput().contains(QLatin1String("E1_0001.label written")),
                              10000);
     QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")), QStringLiteral("Set"), 10000);
@@ -237,7 +238,8 @@ void TstMainWindow::deviceValuesBecomeATemplate()
     // The other port takes the first one's values.
     QVERIFY(fx.showDevice(QStringLiteral("E1_0002")));
     StepDialog* applied = templateActions(fx)->applyTemplate(path);
-    QCOMPARE(stepsOf(applied->steps()), texts({"0: E1: label = Port A", "0: E1: loopback = 0"}));
+    QCOMPARE(stepsOf(applied->steps()),
+             QStringList({"0: E1: label = Port A", "0: E1: loopback = 0"}));
     QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")), QStringLiteral("Port A"),
                               10000);
 }
@@ -260,7 +262,7 @@ void TstMainWindow::profileRunsOverTheSelectedHosts()
         templateActions(fx)->applyProfile(QStringLiteral(TAVO_DEMO_DIR "/profile_new_port.xml"));
     QTRY_VERIFY_WITH_TIMEOUT(dialog->isFinished(), 20000);
     QCOMPARE(stepsOf(dialog->steps()),
-             texts({"2: 127.0.0.2: not connected", "0: 127.0.0.1: profile applied"}));
+             QStringList({"2: 127.0.0.2: not connected", "0: 127.0.0.1: profile applied"}));
     // The port the profile asked for exists, named by it.
     QVERIFY(fx.showDevice(QStringLiteral("E1_0005")));
     QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")),

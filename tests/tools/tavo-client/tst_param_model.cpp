@@ -137,9 +137,9 @@ void TestParamModel::devicesOfTheHostAppearWithoutTheServiceDevice()
     model.setDeviceDb(hostDb());
     const QStringList demo = rowsOf(model, {0}) + rowsOf(model, {0}, Qt::ToolTipRole);
     QCOMPARE(demo,
-             texts({"E1_0001", "E1_0002", "PSU_0001", "CTRL_0000", "Class: E1\nInterface: e1",
-                    "Class: E1\nInterface: e1", "Class: PSU\nInterface: psu",
-                    "Class: CTRL\nInterface: ctrl"}));
+             QStringList({"E1_0001", "E1_0002", "PSU_0001", "CTRL_0000", "Class: E1\nInterface: e1",
+                          "Class: E1\nInterface: e1", "Class: PSU\nInterface: psu",
+                          "Class: CTRL\nInterface: ctrl"}));
     QCOMPARE(model.deviceAt(model.indexOf(QStringLiteral("PSU_0001"))),
              hostDevice(QStringLiteral("PSU_0001")));
 
@@ -304,9 +304,9 @@ void TestParamModel::bitsAndArrayElementsAreChildrenOfTheirBase()
     local.deliver(QStringLiteral("status"), 0x5);
     QTRY_COMPARE(local.value(QStringLiteral("status_bit_2")), QStringLiteral("1"));
     QCOMPARE(rowsOf(local.model, {ParamModel::NameColumn, ParamModel::ValueColumn}),
-             texts({"alarm|", "los|", "crc_errors|", "status|5", "  status_bit_0|1",
-                    "  status_bit_1|0", "  status_bit_2|1", "  status_bit_3|0", "slips_0|",
-                    "  slips_1|", "  slips_2|", "label|", "loopback|", "errors_total|"}));
+             QStringList({"alarm|", "los|", "crc_errors|", "status|5", "  status_bit_0|1",
+                          "  status_bit_1|0", "  status_bit_2|1", "  status_bit_3|0", "slips_0|",
+                          "  slips_1|", "  slips_2|", "label|", "loopback|", "errors_total|"}));
     const QModelIndex bit = local.model.indexOf(QStringLiteral("status_bit_2"));
     QCOMPARE(bit.parent(), local.model.indexOf(QStringLiteral("status")));
     QCOMPARE(local.model.paramAt(bit), local.param(QStringLiteral("status_bit_2")));
@@ -469,7 +469,7 @@ void TestParamModel::delegateEditsWithTheEditorTheValueCallsFor()
         QStringList items;
         for (int i = 0; i < combo->count(); ++i)
             items << combo->itemText(i);
-        QCOMPARE(items, texts({"off", "local", "remote"}));
+        QCOMPARE(items, QStringList({"off", "local", "remote"}));
     }
 
     QVERIFY(widget->metaObject()->userProperty().write(widget.get(), chosen));
