@@ -8,13 +8,11 @@ class TstAbstractLog : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void groupsAreAppendedOnceByExactNameAndAnnounced();
-    void debugModeNeedsGlobalAndGroupSwitch_data();
-    void debugModeNeedsGlobalAndGroupSwitch();
+    void groupsAreAppendedOnceByExactNameAndTraceOnlyWhenSwitchedOn();
     void filterAcceptsText();
 };
 
-void TstAbstractLog::groupsAreAppendedOnceByExactNameAndAnnounced()
+void TstAbstractLog::groupsAreAppendedOnceByExactNameAndTraceOnlyWhenSwitchedOn()
 {
     TestLog log;
     QSignalSpy changed(&log, &AbstractLog::groupChanged);
@@ -27,44 +25,20 @@ void TstAbstractLog::groupsAreAppendedOnceByExactNameAndAnnounced()
     QCOMPARE(changed.count(), 5); // once for each new group
     QCOMPARE(log.groupCount(), 5);
     QCOMPARE(log.groupName(1), QStringLiteral("Scheduler Blocking"));
-    // A new group starts with its traces off, even under the global switch.
+
+    // A group traces with its own switch and the global one on; a new group starts off.
+    auto tracing = [&log] {
+        QList<bool> on;
+        for (int group : {0, 1, -1, 5, 1000})
+            on << log.isDebugMode(group);
+        return on;
+    };
+    log.setGroupDebug(0, true);
+    QVERIFY(!log.isDebugMode());
+    QCOMPARE(tracing(), QList<bool>({false, false, false, false, false}));
     log.setDebugMode(true);
-    QVERIFY(!log.isDebugMode(0));
-    QVERIFY(!log.isDebugMode(1));
-}
-
-void TstAbstractLog::debugModeNeedsGlobalAndGroupSwitch_data()
-{
-    QTest::addColumn<bool>("global");
-    QTest::addColumn<bool>("groupOn");
-    QTest::addColumn<int>("asked");
-    QTest::addColumn<bool>("expected");
-
-    // Two groups are registered; the switch is set on group 0.
-    QTest::newRow("globalOff_groupOn") << false << true << 0 << false;
-    QTest::newRow("globalOn_groupOn") << true << true << 0 << true;
-    QTest::newRow("globalOn_groupOff") << true << false << 0 << false;
-    QTest::newRow("globalOn_otherGroup") << true << true << 1 << false;
-    QTest::newRow("globalOn_negative") << true << true << -1 << false;
-    QTest::newRow("globalOn_groupCount") << true << true << 2 << false;
-    QTest::newRow("globalOn_farOutside") << true << true << 1000 << false;
-}
-
-void TstAbstractLog::debugModeNeedsGlobalAndGroupSwitch()
-{
-    QFETCH(bool, global);
-    QFETCH(bool, groupOn);
-    QFETCH(int, asked);
-    QFETCH(bool, expected);
-
-    TestLog log;
-    log.getGroupIndex(QStringLiteral("a"));
-    log.getGroupIndex(QStringLiteral("b"));
-    log.setGroupDebug(0, groupOn);
-    log.setDebugMode(global);
-
-    QCOMPARE(log.isDebugMode(), global);
-    QCOMPARE(log.isDebugMode(asked), expected);
+    QVERIFY(log.isDebugMode());
+    QCOMPARE(tracing(), QList<bool>({true, false, false, false, false}));
 }
 
 void TstAbstractLog::filterAcceptsText()
@@ -76,13 +50,10 @@ void TstAbstractLog::filterAcceptsText()
         bool accepted;
     } rows[] = {
         {false, false, "abc", "xyz", true}, // off: all pass
-        {false, true, "^a$", "xyz", true},
         {true, false, "abc", "xxABCyy", true}, // plain text ignores case
-        {true, false, "ERR", "an error", true},
         {true, false, "abc", "ab c", false},
         {true, false, "", "anything", true},
         {true, false, "a.c", "abc", false}, // plain text is no pattern
-        {true, true, "rr", "an error here", true},
         {true, true, "^Engine.*\\d$", "Engine 12", true},
         {true, true, "^Engine.*\\d$", "My Engine 12", false},
         {true, true, "abc", "ABC", false}, // a pattern minds case

@@ -54,23 +54,15 @@ inline QStringList textsOf(const QList<HistoryRecord>& records)
     return texts;
 }
 
-/// Every field a record keeps but its id, to compare records whole.
-inline QStringList fieldsOf(const HistoryRecord& r)
-{
-    QStringList fields;
-    fields << QString::number(r.kind) << QString::number(r.timeMs) << QString::number(r.hostKey)
-           << r.hostAddress << r.hostName << r.device << r.param << QString::number(r.state)
-           << QString::number(r.oldState) << r.text << r.oldText << r.user;
-    return fields;
-}
-
 /// A record but its id and time, as "kind|host|address|name|device|param|state|old|text|old|user".
 inline QStringList rowsOf(const QList<HistoryRecord>& records)
 {
     QStringList rows;
     for (const HistoryRecord& r : records) {
-        QStringList fields = fieldsOf(r);
-        fields.removeAt(1);
+        QStringList fields;
+        fields << QString::number(r.kind) << QString::number(r.hostKey) << r.hostAddress
+               << r.hostName << r.device << r.param << QString::number(r.state)
+               << QString::number(r.oldState) << r.text << r.oldText << r.user;
         rows << fields.join(QLatin1Char('|'));
     }
     return rows;

@@ -41,10 +41,9 @@ class TstHistoryRecorder : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void stateChangesCarryTheirHost();
+    void stateChangesAndConnectionsCarryTheirHost();
     void writesCarryUserAndBothValues_data();
     void writesCarryUserAndBothValues();
-    void connectionsOfLaterEnginesAreRecorded();
     void reactionsBelongToTheirStateChange();
     void reactionsOutsideAChangeStandAlone();
     void heldBackAndFlappingChangesAreRecorded();
@@ -56,11 +55,12 @@ void TstHistoryRecorder::initTestCase()
     qRegisterMetaType<const ParamCore*>();
 }
 
-void TstHistoryRecorder::stateChangesCarryTheirHost()
+void TstHistoryRecorder::stateChangesAndConnectionsCarryTheirHost()
 {
     RecorderFixture fx;
     QVERIFY(fx.ok);
     fx.recorder.watch(&fx.monitor);
+    fx.recorder.watch(&fx.box);
     QSignalSpy alarms(&fx.store, &HistoryStore::activeAlarmsChanged);
     fx.set("temp", 11);
     fx.set("temp", 12); // same state: not a change
@@ -69,12 +69,18 @@ void TstHistoryRecorder::stateChangesCarryTheirHost()
              QStringList {"1|10.0.0.1:7000|host1|PSU_0001|temp|4|0||-1|"});
 
     fx.set("temp", 3);
-    const QList<HistoryRecord> changes = fx.store.query(kinds({HistoryRecord::StateChange}));
-    QCOMPARE(rowsOf(changes),
-             (QStringList {"0|1|10.0.0.1:7000|host1|PSU_0001|temp|-1|4|||",
-                           "0|1|10.0.0.1:7000|host1|PSU_0001|temp|4|-2|||"}));
+    // An engine added after the watch began is followed too.
+    Engine* engine = fx.addEngine(QStringLiteral("127.0.0.1"), 9, 7009);
+    Q_EMIT engine->signalSocketConnected(9);
+    Q_EMIT engine->signalSocketDisconnected(9);
+    const QList<HistoryRecord> records = fx.store.query(HistoryFilter());
+    const QString host9 = QStringLiteral("|9|127.0.0.1:7009|host9|||-1|-1|||");
+    QCOMPARE(
+        rowsOf(records),
+        (QStringList {"3" + host9, "2" + host9, "0|1|10.0.0.1:7000|host1|PSU_0001|temp|-1|4|||",
+                      "0|1|10.0.0.1:7000|host1|PSU_0001|temp|4|-2|||"}));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    QVERIFY(changes.at(0).timeMs <= now && changes.at(0).timeMs > now - 60000);
+    QVERIFY(records.last().timeMs <= now && records.last().timeMs > now - 60000);
     QVERIFY(fx.store.activeAlarms().isEmpty());
     // The event monitor's missing action list is not the history's business.
     const QStringList historyErrors =
@@ -137,19 +143,6 @@ void TstHistoryRecorder::writesCarryUserAndBothValues()
              QStringList {QStringLiteral("1|1|10.0.0.1:7000|host1|PSU_000%1|%2|-1|-1|%3|%4|ivanov")
                               .arg(deviceBeforeWatch ? 1 : 2)
                               .arg(param, written, readBefore)});
-}
-
-void TstHistoryRecorder::connectionsOfLaterEnginesAreRecorded()
-{
-    RecorderFixture fx;
-    QVERIFY(fx.ok);
-    fx.recorder.watch(&fx.box);
-    Engine* engine = fx.addEngine(QStringLiteral("127.0.0.1"), 9, 7009);
-    Q_EMIT engine->signalSocketConnected(9);
-    Q_EMIT engine->signalSocketDisconnected(9);
-    const QString host = QStringLiteral("|9|127.0.0.1:7009|host9|||-1|-1|||");
-    QCOMPARE(rowsOf(fx.store.query(kinds({HistoryRecord::Connected, HistoryRecord::Disconnected}))),
-             (QStringList {"3" + host, "2" + host}));
 }
 
 void TstHistoryRecorder::reactionsBelongToTheirStateChange()
