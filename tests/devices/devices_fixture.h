@@ -14,7 +14,7 @@
  * A kernel fixture with a class file of two device classes and a device
  * database over it, as an engine would hold one.
  *
- * E1: status (uint, aliases), flag[3] on bits 0-2 of status, level (int),
+ * E1: status (uint, aliases), flag[3] on bits 1-3 of status, level (int),
  * gain (float), label (asciiz), port[3] with OIDs, and the virtual sum(level,
  * gain). IF: speed and ports[2] with OIDs, for SNMP devices.
  */
@@ -29,7 +29,7 @@ public:
         writeClassFile(QStringLiteral("e1.xml"), R"(
 <class name="E1" interface="e1if">
   <param name="status"><human_name>Status</human_name><variants>0:Off,1:On,2</variants></param>
-  <param name="flag" basename="status" bit="0" dim="3"/>
+  <param name="flag" basename="status" bit="1" dim="3"/>
   <param name="level" type="INT"/>
   <param name="gain" type="FLOAT"/>
   <param name="label" type="asciiz"/>
