@@ -131,17 +131,7 @@ public:
         loadClasses();
         manager.loadPlugins(QStringLiteral(TAVO_TEST_PROTOCOLS_DIR "/good"));
         share::protocolManager = &manager;
-        // The prototypes outlive the fixture: the plug-ins stay loaded.
-        for (IProtocol* prototype : qAsConst(manager.prototypes))
-            qobject_cast<TestProtocolControl*>(prototype->asQObject())->settings() = {};
         log.clear();
-    }
-
-    ~EngineFixture()
-    {
-        // Engines go before the hosts they refer to.
-        engines.clear();
-        nodes.clear();
     }
 
     Engine* createEngine(const QString& protocol, quint16 port, const QString& url = "127.0.0.1")
@@ -168,15 +158,6 @@ public:
         log.clear();
         return bound ? engine : nullptr;
     }
-    /// An engine of test-udp whose device list request reached @p peer.
-    Engine* connectedEngine(UdpPeer& peer)
-    {
-        Engine* engine = createEngine("test-udp", peer.port());
-        engine->connectToHost();
-        const bool asked = QTest::qWaitFor([&] { return !peer.datagrams.isEmpty(); }, 5000);
-        log.clear();
-        return asked && engine->isConnected() ? engine : nullptr;
-    }
 
     static Param* param(Engine* engine, const char* name)
     {
@@ -189,6 +170,8 @@ public:
         return qobject_cast<TestProtocolControl*>(engine->protocol()->plugin()->asQObject());
     }
 
+    // In this order, so that engines go before the hosts they refer to and
+    // the manager that owns their protocols.
     ProtocolManager manager;
     std::vector<std::unique_ptr<NodeAttr>> nodes;
     std::vector<std::unique_ptr<Engine>> engines;
@@ -203,24 +186,15 @@ class TstEngine : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-    void connectAsksForTheDeviceListAndLearnsDevices();
-    void blocksAreParsedWhateverTheirSplit();
-    void periodicReadsGoOutOnTheirTickets();
+    void connectAsksForTheDeviceListAndSilentHostIsLetGo();
+    void blocksReachTheProtocolWholeWhateverTheirSplitAndBytes();
     void periodicPassKeepsPeriodsThroughJitter_data();
     void periodicPassKeepsPeriodsThroughJitter();
-    void writesGoOutBeforeReads();
-    void tcpSendsPacketsUntil768BytesATick();
-    void udpSendsOneDatagramATick();
-    void datagramTooLargeIsRetriedOnceThenDropped();
-    void unreachableUdpHostIsLetGoAndMayBeTriedAgain();
+    void tcpSendsUntil768BytesATickAndIdleTicksAllocateNothing();
+    void udpSendsOneDatagramATickAndLetsAnUnreachableHostGo();
     void peerClosingIsLoggedAndLosesOnlyTheUnfinishedLine();
-    void randomBytesAreRefusedByTheProtocolNotTheEngine();
     void failedConnectionIsLoggedAndMayBeRetried();
-    void silentHostIsDisconnected();
     void protocolChangeKeepsTheSocketKind();
-    void unknownProtocolLeavesAMuteEngine();
-    void tickWithNothingToSendAllocatesNothing();
-    void socketErrorTextsCoverTheTable_data();
     void socketErrorTextsCoverTheTable();
 
 private:
@@ -240,7 +214,7 @@ void TstEngine::cleanup()
     fx.reset();
 }
 
-void TstEngine::connectAsksForTheDeviceListAndLearnsDevices()
+void TstEngine::connectAsksForTheDeviceListAndSilentHostIsLetGo()
 {
     Engine* engine = fx->createEngine("test-tcp", peer->port());
     QVERIFY(fx->nodes.back()->setCustomVarValue("password", "pw"));
@@ -259,50 +233,36 @@ void TstEngine::connectAsksForTheDeviceListAndLearnsDevices()
                                          "password = pw: request_limit = 16")
                               .arg(peer->port())});
 
-    peer->send(deviceLines + "VAL 4 0 42\n");
-    QTRY_VERIFY(fx->param(engine, "level"));
-    QTRY_COMPARE(fx->param(engine, "level")->readValue, 42u);
-    QCOMPARE(fx->control(engine)->malformedLines(), 0);
+    // The peer never answers the list request.
+    fx->log.setDebugMode(true);
+    engine->deviceDb()->silenceLimit = 300;
+    engine->deviceDb()->clearServerAbsentTime();
+    QTRY_VERIFY(fx->log.debugs().contains(
+        QStringLiteral("Server is absent for 300 ms. Force disconnect.")));
+    QVERIFY(!engine->isConnected());
 }
 
-void TstEngine::blocksAreParsedWhateverTheirSplit()
+void TstEngine::blocksReachTheProtocolWholeWhateverTheirSplitAndBytes()
 {
     Engine* engine = fx->connectedEngine(*peer);
     QVERIFY(engine);
     TestProtocolControl* control = fx->control(engine);
     const QByteArray before = control->received();
 
-    // Far more than one read buffer, with a value split across writes.
-    QByteArray stream;
+    // Far more than one read buffer: random bytes, NULs among them, which
+    // only the protocol may refuse, then values, the last split across writes.
+    QRandomGenerator random(20261206);
+    QByteArray stream(64 * 1024, Qt::Uninitialized);
+    for (char& byte : stream)
+        byte = char(random.bounded(256));
+    stream += '\n';
     for (int i = 0; i < 2000; ++i)
         stream += "VAL 4 1 " + QByteArray::number(i) + '\n';
-    peer->send(stream.left(5));
-    peer->send(stream.mid(5));
+    peer->send(stream.left(stream.size() - 5));
+    peer->send(stream.right(5));
     QTRY_COMPARE(fx->param(engine, "gain")->readValue, 1999u);
     QCOMPARE(control->received().mid(before.size()), stream);
-    QVERIFY(control->parseCalls() >= stream.size() / engine->readBufferSize);
-    QCOMPARE(control->malformedLines(), 0);
-}
-
-void TstEngine::periodicReadsGoOutOnTheirTickets()
-{
-    Engine* engine = fx->connectedEngine(*peer);
-    QVERIFY(engine);
-    DeviceDb* db = engine->deviceDb();
-    int ticket = db->getTicketId("E1_0001");
-    QVERIFY(db->setTicket("E1_0001", "level", ticket, 1));
-    peer->received.clear();
-
-    // One second after the parameter was created, on the periodic pass.
-    QTRY_VERIFY_WITH_TIMEOUT(peer->received.contains("READ 4 0\n"), 4000);
-    QVERIFY(!peer->received.contains("READ 4 0,1"));
-
-    QSignalSpy read(db->findDevice("E1_0001"), &Device::signalParamHasRead);
-    peer->send("VAL 4 0 17\n");
-    QTRY_COMPARE(read.count(), 1);
-    // And again a period later.
-    peer->received.clear();
-    QTRY_VERIFY_WITH_TIMEOUT(peer->received.contains("READ 4 0\n"), 4000);
+    QVERIFY(engine->isConnected());
 }
 
 void TstEngine::periodicPassKeepsPeriodsThroughJitter_data()
@@ -318,7 +278,6 @@ void TstEngine::periodicPassKeepsPeriodsThroughJitter_data()
     };
     const QTime ten(10, 0);
     const QTime late(23, 59, 58);
-    row("on-time", ten, "0 1000 2000 3000 4000", "BLBLB");
     row("jitter", ten, "0 997>1000 2002>2000 2999>3000 4025>4000 4976>5000", "BLBLBL");
     // Two seconds between passes: the rhythm starts again from the clock.
     row("stall", ten, "0 1000 3000 3998>4000 5003>5000", "BLBLB");
@@ -335,8 +294,12 @@ void TstEngine::periodicPassKeepsPeriodsThroughJitter()
     QFETCH(QString, passes);
     QFETCH(QString, reads);
 
-    // No protocol: the engine's own timer leaves its scheduler alone.
+    // A protocol not loaded: the engine stays mute, and its own timer
+    // leaves its scheduler alone.
     Engine* engine = fx->createEngine("snmp", 161);
+    engine->connectToHost();
+    QVERIFY(!engine->protocol() && !engine->connecting && !engine->socket() &&
+            !engine->selectAllDevicesQuery());
     DeviceDb* db = engine->deviceDb();
     Device* device = db->addDevice("E1", 1, 0, 4, Tavo::NativeProtocol, QString());
     QVERIFY(device && device->populateDevice());
@@ -371,20 +334,7 @@ void TstEngine::periodicPassKeepsPeriodsThroughJitter()
     QCOMPARE(got, expected);
 }
 
-void TstEngine::writesGoOutBeforeReads()
-{
-    Engine* engine = fx->connectedEngine(*peer);
-    QVERIFY(engine);
-    DeviceDb* db = engine->deviceDb();
-    peer->received.clear();
-    QVERIFY(db->readQuery("E1_0001", "level", 1, false));
-    QVERIFY(db->writeQuery("E1_0001", "gain", 5ul, false));
-    QVERIFY(db->writeQuery("E1_0001", "label", QStringLiteral("abc"), false));
-    // Numeric and text writes never share a request: the text goes a tick later.
-    QTRY_COMPARE(peer->received, QByteArray("WRITE 4 1 u:5\nREAD 4 0\nWRITE 4 2 s:abc\n"));
-}
-
-void TstEngine::tcpSendsPacketsUntil768BytesATick()
+void TstEngine::tcpSendsUntil768BytesATickAndIdleTicksAllocateNothing()
 {
     Engine* engine = fx->connectedEngine(*peer);
     QVERIFY(engine);
@@ -395,69 +345,58 @@ void TstEngine::tcpSendsPacketsUntil768BytesATick()
     // Below 768 after two, so the third goes too and takes the tick past it.
     engine->queryScheduler();
     QCOMPARE(engine->resultList.size(), 1);
-    QTRY_COMPARE(peer->received.size(), 900);
-    engine->queryScheduler();
-    QVERIFY(engine->resultList.isEmpty());
-    QTRY_COMPARE(peer->received.size(), 1200);
+    QTRY_COMPARE(peer->received, packet(300).repeated(4));
     QVERIFY(fx->log.errors().isEmpty());
+
+    // The counting itself counts.
+    countingAllocations = true;
+    ::operator delete(::operator new(8));
+    countingAllocations = false;
+    QCOMPARE(allocations.exchange(0), 1L);
+    // Nothing left to send: a second's worth of ticks, so that the periodic
+    // pass runs too.
+    QTimerEvent tick(engine->timerId);
+    countingAllocations = true;
+    for (int i = 0; i < 40; ++i)
+        QCoreApplication::sendEvent(engine, &tick);
+    countingAllocations = false;
+    QCOMPARE(allocations.load(), 0L);
+    QVERIFY(engine->isConnected());
 }
 
-void TstEngine::udpSendsOneDatagramATick()
+void TstEngine::udpSendsOneDatagramATickAndLetsAnUnreachableHostGo()
 {
     UdpPeer udp;
-    Engine* engine = fx->connectedEngine(udp);
-    QVERIFY(engine);
-    QCOMPARE(udp.datagrams, QList<QByteArray> {"LIST\n"});
+    Engine* engine = fx->createEngine("test-udp", udp.port());
+    engine->connectToHost();
+    QTRY_COMPARE(udp.datagrams, QList<QByteArray> {"LIST\n"});
     udp.send(deviceLines);
     QTRY_VERIFY(fx->param(engine, "label"));
 
+    fx->control(engine)->queuePacket(packet(70000));
     for (int i = 0; i < 3; ++i)
         fx->control(engine)->queuePacket(packet(10 + i));
     engine->queryScheduler();
-    QCOMPARE(engine->resultList.size(), 2);
-    QTRY_COMPARE(udp.datagrams.size(), 2);
-    // The timer sends the rest, one a tick, in order.
-    QTRY_COMPARE(udp.datagrams, QList<QByteArray>({"LIST\n", packet(10), packet(11), packet(12)}));
-}
-
-void TstEngine::datagramTooLargeIsRetriedOnceThenDropped()
-{
-    UdpPeer udp;
-    Engine* engine = fx->connectedEngine(udp);
-    QVERIFY(engine);
-
+    engine->queryScheduler();
     const QString tooLarge =
         QStringLiteral("Too large data block: 70000 bytes. Sent only 0 bytes.");
-    fx->control(engine)->queuePacket(packet(70000));
-    fx->control(engine)->queuePacket(packet(20));
-    engine->queryScheduler();
-    QCOMPARE(fx->log.errors(), QStringList {tooLarge});
-    QCOMPARE(engine->resultList.size(), 2);
-    QCOMPARE(engine->resultList.first()->size, 70000);
-
-    engine->queryScheduler();
     QCOMPARE(fx->log.errors(),
              QStringList({tooLarge, tooLarge,
                           QStringLiteral("Data block of 70000 bytes dropped: the socket can't "
                                          "send it")}));
-    QCOMPARE(engine->resultList.size(), 1);
+    QCOMPARE(engine->resultList.size(), 3);
+    engine->queryScheduler();
+    QCOMPARE(engine->resultList.size(), 2);
     QVERIFY(engine->isConnected());
-    // What follows goes out as usual.
-    QTRY_COMPARE(udp.datagrams, QList<QByteArray>({"LIST\n", packet(20)}));
-}
+    // The timer sends the rest, one a tick, in order.
+    QTRY_COMPARE(udp.datagrams, QList<QByteArray>({"LIST\n", packet(10), packet(11), packet(12)}));
 
-void TstEngine::unreachableUdpHostIsLetGoAndMayBeTriedAgain()
-{
-    UdpPeer udp;
+    // With the peer gone the system answers "port unreachable", and the
+    // socket closes without a signal.
     const quint16 port = udp.port();
     udp.socket.close();
-    Engine* engine = fx->createEngine("test-udp", port);
-    QSignalSpy connected(engine, &Engine::signalSocketConnected);
-    engine->connectToHost();
-    QTRY_COMPARE(connected.count(), 1);
-    // The system answers the device list request with "port unreachable",
-    // and the socket closes without a signal.
     QSignalSpy disconnected(engine, &Engine::signalSocketDisconnected);
+    fx->control(engine)->queuePacket(packet(13));
     QTRY_COMPARE(disconnected.count(), 1);
     QVERIFY(!engine->isConnected());
     QVERIFY(fx->log.messages().contains(
@@ -466,8 +405,7 @@ void TstEngine::unreachableUdpHostIsLetGoAndMayBeTriedAgain()
     if (!udp.socket.bind(QHostAddress(QHostAddress::LocalHost), port))
         QSKIP("the port was taken meanwhile");
     engine->connectToHost();
-    QTRY_COMPARE(connected.count(), 2);
-    QTRY_COMPARE(udp.datagrams, QList<QByteArray> {"LIST\n"});
+    QTRY_COMPARE(udp.datagrams.last(), QByteArray("LIST\n"));
 }
 
 void TstEngine::peerClosingIsLoggedAndLosesOnlyTheUnfinishedLine()
@@ -491,32 +429,16 @@ void TstEngine::peerClosingIsLoggedAndLosesOnlyTheUnfinishedLine()
     // The device is learnt afresh and the half line forgotten with the connection.
     peer->received.clear();
     QVERIFY(fx->connectedEngine(*peer, engine));
-    QCOMPARE(peer->connections, 2);
-    QVERIFY(peer->received.startsWith("LIST\n"));
     peer->send("VAL 4 1 9\n");
     QTRY_COMPARE(fx->param(engine, "gain")->readValue, 9u);
     QCOMPARE(fx->control(engine)->malformedLines(), 0);
-    QVERIFY(engine->deviceDb()->readQuery("E1_0001", "level", 1, false));
-    QTRY_VERIFY(peer->received.contains("READ 4 0\n"));
-}
-
-void TstEngine::randomBytesAreRefusedByTheProtocolNotTheEngine()
-{
-    Engine* engine = fx->connectedEngine(*peer);
-    QVERIFY(engine);
-    TestProtocolControl* control = fx->control(engine);
-    const int before = control->received().size();
-
-    QRandomGenerator random(20261206);
-    QByteArray noise(64 * 1024, Qt::Uninitialized);
-    for (char& byte : noise)
-        byte = char(random.bounded(256));
-    peer->send(noise);
-    peer->send("\nVAL 4 0 77\n");
-    QTRY_COMPARE(fx->param(engine, "level")->readValue, 77u);
-    QCOMPARE(control->received().size() - before, noise.size() + 12);
-    QVERIFY(control->malformedLines() > 0);
-    QVERIFY(engine->isConnected());
+    // Reads go out again, here on the periodic pass a second after the
+    // parameter was learnt.
+    DeviceDb* db = engine->deviceDb();
+    int ticket = db->getTicketId("E1_0001");
+    QVERIFY(db->setTicket("E1_0001", "level", ticket, 1));
+    QTRY_VERIFY_WITH_TIMEOUT(peer->received.contains("READ 4 0\n"), 4000);
+    QVERIFY(!peer->received.contains("READ 4 0,1"));
 }
 
 void TstEngine::failedConnectionIsLoggedAndMayBeRetried()
@@ -527,28 +449,15 @@ void TstEngine::failedConnectionIsLoggedAndMayBeRetried()
     Engine* unknown = fx->createEngine("test-tcp", 7001, "no-such-host.invalid");
     refused->connectToHost();
     unknown->connectToHost();
-    for (int code : {0, 2}) {
-        const QString error = QStringLiteral("Socket error: %1").arg(Engine::socketErrorText(code));
-        QTRY_VERIFY_WITH_TIMEOUT(fx->log.debugs().contains(error), 15000);
-    }
+    for (const char* error : {"Socket error: The connection was refused by the peer (or timed out)",
+                              "Socket error: The host address was not found"})
+        QTRY_VERIFY_WITH_TIMEOUT(fx->log.debugs().contains(QLatin1String(error)), 15000);
     for (Engine* engine : {refused, unknown})
         QVERIFY(!engine->connecting && !engine->isConnected());
 
     if (!peer->server.listen(QHostAddress::LocalHost, port))
         QSKIP("the port was taken meanwhile");
     QVERIFY(fx->connectedEngine(*peer, refused));
-}
-
-void TstEngine::silentHostIsDisconnected()
-{
-    fx->log.setDebugMode(true);
-    Engine* engine = fx->createEngine("test-tcp", peer->port());
-    engine->deviceDb()->silenceLimit = 300;
-    QSignalSpy disconnected(engine, &Engine::signalSocketDisconnected);
-    engine->connectToHost();
-    QTRY_COMPARE(disconnected.count(), 1);
-    QVERIFY(fx->log.debugs().contains(
-        QStringLiteral("Server is absent for 300 ms. Force disconnect.")));
 }
 
 void TstEngine::protocolChangeKeepsTheSocketKind()
@@ -563,71 +472,24 @@ void TstEngine::protocolChangeKeepsTheSocketKind()
     QVERIFY(engine->protocol());
     QCOMPARE(engine->protocol()->getSocketType(), 1);
     QCOMPARE(engine->socket(), socket);
-    QVERIFY(qobject_cast<QTcpSocket*>(engine->socket()));
 
     // The new protocol's data unit writes through the engine's socket.
     int size = 5;
     engine->protocol()->pdu()->sendWriteToSocketSignal("PING\n", size);
     QCOMPARE(size, 5);
     QTRY_VERIFY(peer->received.endsWith("PING\n"));
-
-    QSignalSpy disconnected(engine, &Engine::signalSocketDisconnected);
-    peer->client->disconnectFromHost();
-    QTRY_COMPARE(disconnected.count(), 1);
-}
-
-void TstEngine::unknownProtocolLeavesAMuteEngine()
-{
-    Engine* engine = fx->createEngine("snmp", 161);
-    QVERIFY(!engine->protocol());
-    engine->connectToHost();
-    QVERIFY(!engine->connecting);
-    QVERIFY(!engine->socket());
-    QVERIFY(!engine->selectAllDevicesQuery());
-}
-
-void TstEngine::tickWithNothingToSendAllocatesNothing()
-{
-    Engine* engine = fx->connectedEngine(*peer);
-    QVERIFY(engine);
-    // The counting itself counts.
-    countingAllocations = true;
-    ::operator delete(::operator new(8));
-    countingAllocations = false;
-    QCOMPARE(allocations.exchange(0), 1L);
-    // A second's worth of ticks, so the periodic pass runs too.
-    QTimerEvent tick(engine->timerId);
-    countingAllocations = true;
-    for (int i = 0; i < 40; ++i)
-        QCoreApplication::sendEvent(engine, &tick);
-    countingAllocations = false;
-    QCOMPARE(allocations.load(), 0L);
-    QVERIFY(engine->isConnected());
-}
-
-void TstEngine::socketErrorTextsCoverTheTable_data()
-{
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("unknown") << -1 << "An unidentified error occurred";
-    QTest::newRow("refused") << 0 << "The connection was refused by the peer (or timed out)";
-    QTest::newRow("datagram")
-        << 6
-        << "The datagram was larger than the operating system's limit (which can be as low as "
-           "8192 bytes)";
-    QTest::newRow("ssl") << 13
-                         << "The SSL/TLS handshake failed, so the connection was closed (only used "
-                            "in QSslSocket)";
-    QTest::newRow("beyond") << 14
-                            << "Undocumented error. May be was compiled under another version of "
-                               "Qt4x library";
 }
 
 void TstEngine::socketErrorTextsCoverTheTable()
 {
-    QFETCH(int, code);
-    QFETCH(QString, text);
-    QCOMPARE(Engine::socketErrorText(code), text);
+    // Before, at the end of and beyond the table.
+    QCOMPARE(QStringList({Engine::socketErrorText(-1), Engine::socketErrorText(13),
+                          Engine::socketErrorText(14)}),
+             QStringList({"An unidentified error occurred",
+                          "The SSL/TLS handshake failed, so the connection was closed (only used "
+                          "in QSslSocket)",
+                          "Undocumented error. May be was compiled under another version of Qt4x "
+                          "library"}));
 }
 
 QTEST_GUILESS_MAIN(TstEngine)

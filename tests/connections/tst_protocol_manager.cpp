@@ -44,8 +44,7 @@ class TstProtocolManager : public QObject
 private Q_SLOTS:
     void loadsEveryProtocolOfTheDirectory();
     void garbageBesideAProtocolIsLoggedAndSkipped();
-    void createProtocolGivesEachConnectionItsOwnInstance();
-    void unknownOrDecliningProtocolGivesNothing();
+    void createProtocolGivesEachConnectionItsOwnInstanceOrNone();
 };
 
 void TstProtocolManager::loadsEveryProtocolOfTheDirectory()
@@ -58,13 +57,6 @@ void TstProtocolManager::loadsEveryProtocolOfTheDirectory()
                          fx.manager.getDefaultProtocolPort("test-udp"),
                          fx.manager.getDefaultProtocolPort("snmp")}),
              QList<int>({7001, 7002, 0}));
-    const QMap<QString, QString> vars {{"password", QString()}, {"request_limit", "16"}};
-    QCOMPARE(fx.manager.getCustomVars("test-udp"), vars);
-    QVERIFY(fx.manager.getCustomVars("snmp").isEmpty());
-    IProtocol* udp = fx.manager.prototypes.value("test-udp");
-    QVERIFY(udp);
-    QCOMPARE(udp->getSocketType(), 1);
-    QCOMPARE(udp->absolutePath, QDir(protocolsDir("good")).absolutePath());
     QCOMPARE(fx.log.messages(),
              QStringList({QStringLiteral("[ProtocolManager::loadPlugins()] Check directory '%1' "
                                          "for the protocols list")
@@ -77,13 +69,6 @@ void TstProtocolManager::loadsEveryProtocolOfTheDirectory()
     fx.manager.loadPlugins(protocolsDir("dup"));
     QCOMPARE(fx.manager.protocolNames.count("test-tcp"), 2);
     QCOMPARE(fx.manager.getDefaultProtocolPort("test-tcp"), 7003);
-    QCOMPARE(fx.manager.prototypes.value("test-tcp")->absolutePath,
-             QDir(protocolsDir("dup")).absolutePath());
-
-    ProtocolManager empty;
-    empty.loadPlugins(protocolsDir("none"));
-    QVERIFY(empty.protocolNames.isEmpty());
-    QCOMPARE(fx.log.messages().last(), QStringLiteral("Loaded 0 protocols"));
 }
 
 void TstProtocolManager::garbageBesideAProtocolIsLoggedAndSkipped()
@@ -94,10 +79,9 @@ void TstProtocolManager::garbageBesideAProtocolIsLoggedAndSkipped()
     // plug-in metadata: neither resolves. The text file is not even tried.
     const QStringList warnings = fx.log.warnings();
     QCOMPARE(warnings.size(), 2);
-    QCOMPARE(warnings.filter(QRegularExpression("^Can't resolve instance: .*libgarbage.so")).size(),
-             1);
-    QCOMPARE(warnings.filter(QRegularExpression("^Can't resolve instance: .*not_a_plugin")).size(),
-             1);
+    const QRegularExpression unresolved(
+        "^Can't resolve instance: .*(libgarbage\\.so|not_a_plugin)");
+    QCOMPARE(warnings.filter(unresolved).size(), 2);
     const QString notAProtocol =
         QDir(protocolsDir("mixed")).absoluteFilePath("libtavo_test_not_a_protocol.so");
     QCOMPARE(fx.log.errors(),
@@ -109,7 +93,7 @@ void TstProtocolManager::garbageBesideAProtocolIsLoggedAndSkipped()
     QVERIFY(std::unique_ptr<Protocol>(fx.manager.createProtocol("test-tcp")));
 }
 
-void TstProtocolManager::createProtocolGivesEachConnectionItsOwnInstance()
+void TstProtocolManager::createProtocolGivesEachConnectionItsOwnInstanceOrNone()
 {
     ManagerFixture fx;
     ProtocolManager& manager = fx.manager;
@@ -118,28 +102,19 @@ void TstProtocolManager::createProtocolGivesEachConnectionItsOwnInstance()
     Protocol* first = manager.createProtocol("test-tcp");
     Protocol* second = manager.createProtocol("test-tcp");
     QVERIFY(first && second);
-    QCOMPARE(first->parent(), &manager);
-    QVERIFY(first->plugin() != prototype);
-    QVERIFY(first->plugin() != second->plugin());
-    QCOMPARE(first->plugin()->asQObject()->parent(), first);
-    QCOMPARE(first->plugin()->pdu, first->pdu());
-    QCOMPARE(first->getSocketType(), 0);
-
+    // Shared with the prototype or the other, the instance would show the
+    // variables there too.
     first->assignCustomVars({{"password", "secret"}});
     QCOMPARE(control(first->plugin())->assignedVars().value("password"), QStringLiteral("secret"));
     QVERIFY(control(second->plugin())->assignedVars().isEmpty());
+    QVERIFY(control(prototype)->assignedVars().isEmpty());
 
     // The instance goes with its protocol.
     QPointer<QObject> instance = first->plugin()->asQObject();
     delete first;
     QVERIFY(instance.isNull());
     delete second;
-}
 
-void TstProtocolManager::unknownOrDecliningProtocolGivesNothing()
-{
-    ManagerFixture fx;
-    ProtocolManager& manager = fx.manager;
     QVERIFY(!manager.createProtocol("snmp"));
     control(manager.prototypes.value("test-udp"))->settings().declineInstances = true;
     QVERIFY(!manager.createProtocol("test-udp"));

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace {
 
@@ -23,8 +24,8 @@ struct Kernel
     {
         share::scriptEngine = &engine;
         share::xmlClassesPath = QStringLiteral(TAVO_DEMO_DIR "/xml_classes");
-        classDb = new ClassDb(nullptr);
-        share::classDb = classDb;
+        classDb = std::make_unique<ClassDb>(nullptr);
+        share::classDb = classDb.get();
     }
 
     int argc = 1;
@@ -32,7 +33,7 @@ struct Kernel
     char* argv[2] = {name, nullptr};
     QCoreApplication app {argc, argv};
     QScriptEngine engine;
-    ClassDb* classDb = nullptr;
+    std::unique_ptr<ClassDb> classDb;
 };
 
 } // namespace

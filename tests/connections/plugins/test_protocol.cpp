@@ -53,7 +53,6 @@ public:
     void reserved() override { }
     void parse(const char* data, int size) override
     {
-        ++m_parseCalls;
         if (m_settings.recording)
             m_received.append(data, size);
         for (int i = 0; i < size; ++i) {
@@ -71,23 +70,15 @@ public:
             append(results, packet);
         m_queued.clear();
 
-        for (auto it = pdu->writeQueryMap.cbegin(); it != pdu->writeQueryMap.cend(); ++it) {
-            for (const WriteItem* item : qAsConst(*it.value())) {
-                const Param* param = item->targetParameter;
-                QByteArray value = param->isNumericType() ? "u:" + QByteArray::number(item->value)
-                                                          : "s:" + item->bytes;
-                append(results,
-                       "WRITE " + QByteArray::number(it.key()->code) + ' ' +
-                           QByteArray::number(param->code) + ' ' + value);
-            }
-        }
+        // No test writes through this plug-in.
         pdu->clearWriteQueryMap();
 
         for (auto it = pdu->readQueryMap.cbegin(); it != pdu->readQueryMap.cend(); ++it) {
             QByteArrayList codes;
             for (const Param* param : qAsConst(*it.value()))
                 codes << QByteArray::number(param->code);
-            append(results, "READ " + QByteArray::number(it.key()->code) + ' ' + codes.join(','));
+            append(results,
+                   "READ " + QByteArray::number(it.key()->code) + ' ' + codes.join(',') + '\n');
         }
         pdu->clearReadQueryMap();
     }
@@ -100,15 +91,12 @@ public:
     Settings& settings() override { return m_settings; }
     QMap<QString, QString> assignedVars() const override { return m_vars; }
     QByteArray received() const override { return m_received; }
-    int parseCalls() const override { return m_parseCalls; }
     int malformedLines() const override { return m_malformed; }
     void queuePacket(const QByteArray& packet) override { m_queued.append(packet); }
 
 private:
-    void append(ResultList& results, QByteArray packet)
+    void append(ResultList& results, const QByteArray& packet)
     {
-        if (!packet.endsWith('\n'))
-            packet.append('\n');
         auto* item = new ResultItem;
         item->size = packet.size();
         item->data = new char[size_t(item->size)];
@@ -158,7 +146,6 @@ private:
     QByteArray m_received;
     QByteArray m_line;
     QList<QByteArray> m_queued;
-    int m_parseCalls = 0;
     int m_malformed = 0;
 };
 

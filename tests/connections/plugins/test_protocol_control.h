@@ -12,8 +12,7 @@
  * back what it was given. Only virtual calls cross the module boundary.
  *
  * Wire format (one line per record, '\n' terminated):
- *   client -> host: "LIST", "READ <dev> <prm>[,<prm>...]",
- *                   "WRITE <dev> <prm> u:<value>" or "s:<text>"
+ *   client -> host: "LIST", "READ <dev> <prm>[,<prm>...]"
  *   host -> client: "DEV <class> <tag> <base tag> <dev>", "PRM <dev> <name> <prm>",
  *                   "VAL <dev> <prm> <value>"
  */
@@ -34,7 +33,6 @@ public:
     virtual QMap<QString, QString> assignedVars() const = 0;
     /// Every byte given to parse(), in order.
     virtual QByteArray received() const = 0;
-    virtual int parseCalls() const = 0;
     virtual int malformedLines() const = 0;
     /// Handed out as one packet, as it stands, by the next getWorkUpResult().
     virtual void queuePacket(const QByteArray& packet) = 0;

