@@ -5,7 +5,6 @@
 
 #include <QPointer>
 #include <QSignalSpy>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <memory>
@@ -61,12 +60,10 @@ struct BoxFixture : HostsFixture
   <param name="level"><access>RW</access></param>
   <param name="gain" type="INT"><access>RW</access></param>
   <param name="label" type="ASCIIZ"><access>RW</access></param>
-  <param name="volts" type="FLOAT"><access>RW</access></param>
   <reference name="make" target_class="CTRL" target_param="create"/>
 </class>
 <class name="CTRL" interface="ctrl">
   <param name="create"><access>RW</access></param>
-  <param name="destroy"><access>RW</access></param>
 </class>)");
         loadClasses();
     }
@@ -92,12 +89,9 @@ private Q_SLOTS:
     void tagListsFollowTheirRules();
     void valueConditionsMatchWholeValues_data();
     void valueConditionsMatchWholeValues();
-    void writesFollowTheParameterType();
-    void referenceWritesTheControllingDevice();
-    void templateNeedsAConnectedHost();
-    void profileWithoutActionsChecksEveryHost();
+    void writesFollowTheParameterTypeAndReferences();
     void profileStagesWaitForTheirConfirmations();
-    void mainStageWritesEveryTaggedDeviceInOrder();
+    void mainStageWritesEveryTaggedDeviceButTemplatesNeedAConnectedHost();
     void missingEngineStopsTheEvaluation();
     void hostThatNeverConfirmsFailsByTheWatchdog();
     void writtenProfileKeepsItsLayoutAndReadsBack();
@@ -113,12 +107,9 @@ void TstActionBox::tagListsFollowTheirRules_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QList<int>>("tags");
     QTest::newRow("range_then_number") << "1-3,7" << QList<int> {1, 2, 3, 7};
-    QTest::newRow("single") << "5" << QList<int> {5};
     QTest::newRow("two_dashes") << "1-2-3" << QList<int> {};
     QTest::newRow("empty_is_zero") << "" << QList<int> {0};
     QTest::newRow("falling_range") << "4-2" << QList<int> {};
-    QTest::newRow("duplicates_kept") << "2,2" << QList<int> {2, 2};
-    QTest::newRow("not_a_number") << "x,3" << QList<int> {0, 3};
 }
 
 void TstActionBox::tagListsFollowTheirRules()
@@ -138,10 +129,8 @@ void TstActionBox::valueConditionsMatchWholeValues_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("matches");
     QTest::newRow("star") << "a*" << true;
-    QTest::newRow("question") << "a?c" << true;
     QTest::newRow("prefix_only") << "ab" << false;
     QTest::newRow("exact") << "abc" << true;
-    QTest::newRow("case") << "A*" << false;
     QTest::newRow("inner") << "b*" << false;
 }
 
@@ -152,7 +141,7 @@ void TstActionBox::valueConditionsMatchWholeValues()
     QCOMPARE(ActionBox::checkPrmValueCond(QStringLiteral("abc"), pattern), matches);
 }
 
-void TstActionBox::writesFollowTheParameterType()
+void TstActionBox::writesFollowTheParameterTypeAndReferences()
 {
     BoxFixture fx;
     DeviceDb* db = fx.addHost({"E1"});
@@ -168,54 +157,20 @@ void TstActionBox::writesFollowTheParameterType()
         written += QString::number(ActionBox::writeParam(db, "E1_0001", action.get()));
     }
     QCOMPARE(written, QStringLiteral("11101"));
-    QCOMPARE(writesOf(db),
-             QStringList({"E1_0001.level=12", "E1_0001.gain=4294967293", "E1_0001.label=Port",
-                          "E1_0001.level=0"}));
-}
 
-void TstActionBox::referenceWritesTheControllingDevice()
-{
-    BoxFixture fx;
-    DeviceDb* db = fx.addHost();
+    // A reference writes its target parameter of the controlling device.
     fx.addDevice(db, "CTRL", 2, 9);
     std::unique_ptr<Action> make(
         withTags(makeAction("E1", "make", "5", Tavo::UINT, ParamHelper::Create), "0", "2"));
     QVERIFY(ActionBox::writeParam(db, make.get()));
-    QCOMPARE(writesOf(db), QStringList {"CTRL_0002.create=5"});
+    QCOMPARE(writesOf(db),
+             QStringList({"E1_0001.level=12", "E1_0001.gain=4294967293", "E1_0001.label=Port",
+                          "E1_0001.level=0", "CTRL_0002.create=5"}));
     for (const char* deviceClass : {"XX", "E1"}) {
         std::unique_ptr<Action> unknown(
             makeAction(deviceClass, deviceClass[0] == 'X' ? "make" : "nope", "5"));
         QVERIFY(!ActionBox::writeParam(db, unknown.get()));
     }
-}
-
-void TstActionBox::templateNeedsAConnectedHost()
-{
-    BoxFixture fx;
-    DeviceDb* db = fx.addHost({"E1"});
-    QList<Action*> actions {makeAction("E1", "level", "3")};
-    ActionBox box(nullptr);
-    // The engine speaks no protocol, so it never connects.
-    QVERIFY(!box.evaluateTemplate(actions, 1, QStringLiteral("E1_0001")));
-    QVERIFY(!box.evaluateTemplate(actions, 42, QStringLiteral("E1_0001")));
-    QVERIFY(writesOf(db).isEmpty());
-    qDeleteAll(actions);
-}
-
-void TstActionBox::profileWithoutActionsChecksEveryHost()
-{
-    BoxFixture fx;
-    fx.addHost();
-    fx.addHost();
-    QPointer<ActionBox> box = new ActionBox(nullptr);
-    QSignalSpy checked(box.data(), &ActionBox::signalCheckProfile);
-    QSignalSpy finished(box.data(), &ActionBox::signalEvaluateProfileFinish);
-    box->hostKeys = {1, 2};
-    box->evaluateProfile();
-    QCOMPARE(static_cast<QList<QVariantList>>(checked),
-             QList<QVariantList>({{0, true}, {1, true}}));
-    QCOMPARE(finished.count(), 1);
-    QTRY_VERIFY(box.isNull()); // it deletes itself
 }
 
 void TstActionBox::profileStagesWaitForTheirConfirmations()
@@ -256,7 +211,7 @@ void TstActionBox::profileStagesWaitForTheirConfirmations()
     QTRY_VERIFY(box.isNull());
 }
 
-void TstActionBox::mainStageWritesEveryTaggedDeviceInOrder()
+void TstActionBox::mainStageWritesEveryTaggedDeviceButTemplatesNeedAConnectedHost()
 {
     BoxFixture fx;
     DeviceDb* db = fx.addHost({"E1", "E1"});
@@ -265,9 +220,14 @@ void TstActionBox::mainStageWritesEveryTaggedDeviceInOrder()
         makeAction("E1", "level", "8"), // no condition
     };
     ActionBox box(nullptr);
+    // A template needs a connected host: this engine speaks no protocol, so
+    // it never connects.
+    QVERIFY(!box.evaluateTemplate(actions, 1, QStringLiteral("E1_0001")));
+    QVERIFY(!box.evaluateTemplate(actions, 42, QStringLiteral("E1_0001")));
+    QVERIFY(writesOf(db).isEmpty());
+
     QVERIFY(box.funcMain(actions, db));
-    QCOMPARE(writesOf(db),
-             QStringList({QStringLiteral("E1_0001.level=9"), QStringLiteral("E1_0002.level=9")}));
+    QCOMPARE(writesOf(db), QStringList({"E1_0001.level=9", "E1_0002.level=9"}));
     // A device the tags name but the host lacks makes the host's result false.
     actions.at(0)->condition->tag = QStringLiteral("3");
     QVERIFY(!box.funcMain(actions, db));
@@ -281,9 +241,11 @@ void TstActionBox::missingEngineStopsTheEvaluation()
     auto* box = new ActionBox(nullptr);
     QSignalSpy checked(box, &ActionBox::signalCheckProfile);
     QSignalSpy finished(box, &ActionBox::signalEvaluateProfileFinish);
-    box->hostKeys = {1, 77, 1};
+    // Without actions every host passes, in turn, up to the one without an engine.
+    box->hostKeys = {1, 1, 77, 1};
     box->evaluateProfile();
-    QCOMPARE(checked.count(), 1);
+    QCOMPARE(static_cast<QList<QVariantList>>(checked),
+             QList<QVariantList>({{0, true}, {1, true}}));
     QCOMPARE(finished.count(), 0);
     QCOMPARE(box->hostKeys, QList<int>({77, 1}));
     delete box;
@@ -333,34 +295,8 @@ void TstActionBox::writtenProfileKeepsItsLayoutAndReadsBack()
         "<?xml version=\"1.0\" encoding=\"CP1251\"?>\n<!DOCTYPE PROFILE>\n"
         "<profile>\n    <action>\n        <device class=\"E1\"/>\n"));
 
-    // Each action as its child elements, a condition with its attributes sorted by name.
-    file.seek(0);
-    QXmlStreamReader xml(&file);
-    QStringList actions;
-    while (xml.readNextStartElement()) {
-        if (xml.name() == QLatin1String("profile"))
-            continue;
-        QStringList children;
-        while (xml.readNextStartElement()) {
-            QString child = xml.name().toString();
-            if (child == QLatin1String("condition")) {
-                QStringList attributes;
-                for (const QXmlStreamAttribute& attribute : xml.attributes())
-                    attributes << attribute.name() + '=' + attribute.value();
-                attributes.sort();
-                child += '(' + attributes.join(' ') + ')';
-            }
-            children << child;
-            xml.skipCurrentElement();
-        }
-        actions << children.join(' ');
-    }
-    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    QCOMPARE(actions,
-             QStringList({"device condition(btag=0,1 tag=1-4 type=device_tag) param",
-                          "device condition(name=level type=param_value value=4?*) param",
-                          "device param", "device param", "param"}));
-
+    // An omitted condition or device reads back as none: the reader tells an
+    // empty condition element apart ("if 0").
     QList<Action*> read;
     QVERIFY(SaxTemplateParser().readFile(path, read));
     QCOMPARE(
