@@ -1,15 +1,9 @@
 #include "client_fixture.h"
 
-#include "kernel_fixture.h"
-
-#include "connections/engine.h"
-#include "connections/engine_box.h"
 #include "foundation/app_shared.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -22,12 +16,9 @@ ClientFixture::ClientFixture(const QString& scenario)
     // both in this test's folder, so that no run sees another's.
     for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
         QSettings::setPath(format, QSettings::UserScope, dir.filePath(QStringLiteral("settings")));
-    QDir().mkpath(dir.filePath(QStringLiteral("settings/tavo-client")));
     // No reactions configured unless a test writes its own action list.
-    QFile actions(dir.filePath(QStringLiteral("settings/tavo-client/tavo_action_list.xml.ini")));
-    if (actions.open(QIODevice::WriteOnly))
-        actions.write("<?xml version=\"1.0\"?>\n<actionlist/>\n");
-    actions.close();
+    dir.writeFile(QStringLiteral("settings/tavo-client/tavo_action_list.xml.ini"),
+                  "<?xml version=\"1.0\"?>\n<actionlist/>\n");
 
     share::resourcesPath = QStringLiteral(TAVO_DEMO_DIR);
     share::pluginsPath = QStringLiteral(TAVO_PLUGINS_DIR);
@@ -46,13 +37,6 @@ NodeAttr* ClientFixture::addSimulatorHost()
 {
     return kernel->createHost(QStringLiteral("127.0.0.1"), simulator.tcp,
                               QStringLiteral("tavo-ne"));
-}
-
-void ClientFixture::connectReadingAll(NodeAttr* host)
-{
-    Engine* engine = kernel->engineBox->getEngineByNodeAttr(host);
-    readEveryParamOfNewDevices(engine->deviceDb());
-    engine->connectToHost();
 }
 
 QStringList rowsOf(const QAbstractItemModel& model, const QList<int>& columns, int role,

@@ -2,11 +2,11 @@
 
 #include "child_program.h"
 #include "kernel_startup.h"
+#include "resource_dir.h"
 #include "share_restorer.h"
 #include "testlog.h"
 
 #include <QModelIndex>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -17,7 +17,7 @@ class QAbstractItemModel;
  * What a desktop client test stands on: tavo-nesim running the demo
  * equipment, and the kernel as the client starts it (the shipped demo
  * resources, the built protocol plug-ins, the per-user settings in a
- * temporary folder), logging into a recording log. Call startMonitors() once
+ * temporary folder), logging into a recording log. Start the monitors once
  * the hosts exist, as the client does.
  */
 class ClientFixture
@@ -36,12 +36,8 @@ public:
     /// A host of type tavo-ne on the simulator, at the top of the graph,
     /// named after its address.
     NodeAttr* addSimulatorHost();
-    void startMonitors() { kernel->startMonitors(nullptr); }
-    /// Connects @p host with every parameter of every device read each
-    /// second, as a console subscribed to all.
-    void connectReadingAll(NodeAttr* host);
 
-    QTemporaryDir dir;
+    ResourceDir dir;
     ShareRestorer restorer;
     TestLog log;
     Simulator simulator;

@@ -7,10 +7,7 @@
 #include "client_fixture.h"
 #include "desktop_notifier.h"
 #include "log_model.h"
-#include "share_restorer.h"
-#include "testlog.h"
 
-#include "alarms/alarmmonitor.h"
 #include "connections/engine.h"
 #include "connections/engine_box.h"
 #include "devices/device_db.h"
@@ -18,11 +15,7 @@
 #include "foundation/app_shared.h"
 #include "hostgraph/host_graph.h"
 
-#include <QAbstractItemModelTester>
-#include <QSignalSpy>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -40,19 +33,6 @@ QVector<int> countsOf(const AlarmModel& model)
     return counts;
 }
 
-// Opens the filter that a client sets from its user interface.
-class FilteredGuiLog : public GuiLog
-{
-public:
-    using GuiLog::GuiLog;
-    void setPlainFilter(const QString& text)
-    {
-        filterOn = true;
-        filterIsRegExp = false;
-        filterText = text;
-    }
-};
-
 QStringList textsOf(const QAbstractItemModel& model)
 {
     return rowsOf(model, {LogModel::TextColumn});
@@ -66,21 +46,17 @@ class TstAlarmAndLogModels : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { m_fx.reset(); }
     void cleanup();
 
     void rowsFollowStateChanges_data();
     void rowsFollowStateChanges();
     void rowShowsTheAlarmAndFollowsReads();
-    void hostSeverityAndCounts();
     void rowsGoWithTheirDeviceAndHost();
-    void startsWithTheActiveAlarms();
 
-    void everySinkLandsWithItsSinkEscaped();
-    void debugFollowsItsGroupTheSwitchAndTheFilter();
+    void everySinkLandsEscapedAndDebugOnlyOfEnabledGroups();
     void ringDropsTheOldest_data();
     void ringDropsTheOldest();
-    void aFloodIsInsertedAtOnce();
     void filter_data();
     void filter();
     void notifierLogsWhatItCannotSendAndPlaysOnlyWhenEnabled();
@@ -109,11 +85,6 @@ void TstAlarmAndLogModels::initTestCase()
     QVERIFY(m_fx->kernel->alarmMonitor);
 }
 
-void TstAlarmAndLogModels::cleanupTestCase()
-{
-    m_fx.reset();
-}
-
 void TstAlarmAndLogModels::cleanup()
 {
     if (Engine* engine = share::engineBox->getEngineByNodeAttr(m_bench))
@@ -140,7 +111,6 @@ void TstAlarmAndLogModels::rowsFollowStateChanges_data()
         QTest::newRow(name) << QString(steps) << QString(expected);
     };
 
-    row("insert", "temp=2", "temp|CRIT");
     row("first-normal-read-adds-nothing", "temp=-1", "");
     row("most-severe-first", "load=4 temp=2 v_in=3 v_out=0",
         "v_out|EMERG temp|CRIT v_in|ERR load|WARNING");
@@ -152,7 +122,6 @@ void TstAlarmAndLogModels::rowsFollowStateChanges_data()
     row("change-restarts-since", "load=2 temp=2 load=3 load=2", "temp|CRIT load|CRIT");
     row("same-state-again", "load=2 temp=2 load=2", "load|CRIT temp|CRIT");
     row("normal-removes", "temp=2 load=4 temp=-1", "load|WARNING");
-    row("all-normal-again", "temp=2 load=4 load=-1 temp=-1", "");
     row("outside-the-states-is-normal", "temp=2 load=3 temp=8 v_in=-2 load=-5", "");
     row("debug-is-an-alarm", "temp=7", "temp|DEBUG");
 }
@@ -179,7 +148,7 @@ void TstAlarmAndLogModels::rowsFollowStateChanges()
     QCOMPARE(alarmsOf(model).join(QLatin1Char(' ')), expected);
     QCOMPARE(model.countsBySeverity(), countsOf(model));
     if (!expected.isEmpty())
-        QVERIFY(counts.count() > 0);
+        QVERIFY(!counts.isEmpty());
 }
 
 void TstAlarmAndLogModels::rowShowsTheAlarmAndFollowsReads()
@@ -207,17 +176,7 @@ void TstAlarmAndLogModels::rowShowsTheAlarmAndFollowsReads()
              QStringList({"|Temperature", "|Label"}));
     QCOMPARE(rowsOf(model, {AlarmModel::SeverityColumn}, Qt::BackgroundRole),
              QStringList({"#c00000", "#ff8000"}));
-    QStringList roles;
-    for (int role : {AlarmModel::HostKeyRole, AlarmModel::DeviceNameRole, AlarmModel::ParamNameRole,
-                     AlarmModel::SeverityRole})
-        roles << rowsOf(model, {AlarmModel::ValueColumn}, role);
-    const QString bench = QString::number(m_bench->key());
-    QCOMPARE(roles,
-             QStringList({bench, bench}) +
-                 QStringList({"PSU_0002", "E1_0003", "temp", "label", "2", "4"}));
     QVERIFY(!model.index(0, AlarmModel::SinceColumn).data().toString().isEmpty());
-    QCOMPARE(model.headerData(AlarmModel::SeverityColumn, Qt::Horizontal).toString(),
-             QStringLiteral("Severity"));
 
     // The value follows the reads of the row's parameter, and of no other.
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
@@ -228,48 +187,6 @@ void TstAlarmAndLogModels::rowShowsTheAlarmAndFollowsReads()
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).toModelIndex(), model.index(1, AlarmModel::ValueColumn));
     QCOMPARE(model.index(1, AlarmModel::ValueColumn).data().toString(), QStringLiteral("Port B"));
-    // Nor of one whose alarm has ended.
-    model.paramStateChanged(temp, Tavo::NORM, Tavo::CRIT);
-    psu->sendParamHasReadSignal(temp);
-    QCOMPARE(changed.count(), 1);
-}
-
-void TstAlarmAndLogModels::hostSeverityAndCounts()
-{
-    Device* psu = addDevice(QStringLiteral("PSU"), 5);
-    Device* e1 = addDevice(QStringLiteral("E1"), 6);
-    QVERIFY(psu && e1);
-    const int bench = m_bench->key();
-    AlarmModel model(nullptr);
-    QSignalSpy hostChanged(&model, &AlarmModel::hostSeverityChanged);
-    QSignalSpy counts(&model, &AlarmModel::countsChanged);
-    QCOMPARE(model.severityOfHost(bench), -1);
-    QCOMPARE(model.countsBySeverity(), QVector<int>(8, 0));
-
-    // "<host's severity> <its notices> <count notices>" after each change.
-    const QList<QPair<Param*, int>> steps {
-        {param(psu, "temp"), Tavo::WARNING}, {param(e1, "los"), Tavo::CRIT},
-        {param(psu, "load"), Tavo::ERR},     {param(e1, "los"), Tavo::NORM},
-        {param(psu, "temp"), Tavo::ALERT},   {param(psu, "load"), Tavo::WARNING},
-        {param(psu, "temp"), Tavo::NORM},    {param(psu, "load"), Tavo::NORM}};
-    QStringList trace;
-    for (const auto& step : steps) {
-        hostChanged.clear();
-        counts.clear();
-        model.paramStateChanged(step.first, step.second, -2);
-        trace << QStringLiteral("%1 %2 %3")
-                     .arg(model.severityOfHost(bench))
-                     .arg(hostChanged.count())
-                     .arg(counts.count());
-        for (const QList<QVariant>& told : qAsConst(hostChanged))
-            QCOMPARE(told.at(0).toInt(), bench);
-        QCOMPARE(model.countsBySeverity(), countsOf(model));
-    }
-    QCOMPARE(
-        trace,
-        QStringList({"4 1 1", "2 1 1", "2 0 1", "3 1 1", "1 1 1", "1 0 1", "4 1 1", "-1 1 1"}));
-    QCOMPARE(model.rowCount(), 0);
-    QCOMPARE(model.severityOfHost(m_bench->key() + 100), -1);
 }
 
 void TstAlarmAndLogModels::rowsGoWithTheirDeviceAndHost()
@@ -297,7 +214,6 @@ void TstAlarmAndLogModels::rowsGoWithTheirDeviceAndHost()
 
     share::engineBox->getEngineByNodeAttr(m_bench)->deviceDb()->removeDevice(gone->DbEntity::name);
     QTRY_COMPARE(alarmsOf(model), QStringList({"los|EMERG", "los|CRIT", "label|WARNING"}));
-    QCOMPARE(model.index(1, AlarmModel::DeviceColumn).data().toString(), stays->DbEntity::name);
     QCOMPARE(model.severityOfHost(m_bench->key()), int(Tavo::CRIT));
     QCOMPARE(hostChanged.count(), 1);
     QCOMPARE(model.countsBySeverity(), QVector<int>({1, 0, 1, 0, 1, 0, 0, 0}));
@@ -308,27 +224,7 @@ void TstAlarmAndLogModels::rowsGoWithTheirDeviceAndHost()
     QCOMPARE(hostChanged.last().at(0).toInt(), key);
 }
 
-void TstAlarmAndLogModels::startsWithTheActiveAlarms()
-{
-    Device* device = addDevice(QStringLiteral("PSU"), 10);
-    QVERIFY(device);
-    // As the monitor leaves them after earlier reads.
-    param(device, "temp")->alarmCache = Tavo::WARNING;
-    param(device, "load")->alarmCache = Tavo::NORM;
-    param(device, "v_in")->alarmCache = -2;
-
-    AlarmMonitor* monitor = m_fx->kernel->alarmMonitor.get();
-    AlarmModel model(monitor);
-    QCOMPARE(alarmsOf(model), QStringList({"temp|WARNING"}));
-
-    // And follows the monitor from then on.
-    Q_EMIT monitor->paramStateChanged(param(device, "load"), Tavo::ERR, Tavo::NORM);
-    QCOMPARE(alarmsOf(model), QStringList({"load|ERR", "temp|WARNING"}));
-    Q_EMIT monitor->paramStateChanged(param(device, "temp"), Tavo::NORM, Tavo::WARNING);
-    QCOMPARE(alarmsOf(model), QStringList({"load|ERR"}));
-}
-
-void TstAlarmAndLogModels::everySinkLandsWithItsSinkEscaped()
+void TstAlarmAndLogModels::everySinkLandsEscapedAndDebugOnlyOfEnabledGroups()
 {
     LogModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -336,22 +232,27 @@ void TstAlarmAndLogModels::everySinkLandsWithItsSinkEscaped()
     filter.setSourceModel(&model);
     GuiLog log(&model);
     const int group = log.getGroupIndex(QStringLiteral("evil\ngroup"));
+    const int other = log.getGroupIndex(QStringLiteral("Engine Socket"));
+    QCOMPARE(log.groupNames(), QStringList({"evil\ngroup", "Engine Socket"}));
+    log.logDebug(group, QStringLiteral("before enabled"));
     log.setGroupEnabled(group, true);
+    log.setGroupEnabled(7, true); // no such group: nothing to switch, nothing breaks
     log.logMessage(QStringLiteral("[Engine] message"));
     log.logDebug(group, QStringLiteral("tab\there"));
+    log.logDebug(other, QStringLiteral("not enabled"));
     log.logWarning(QStringLiteral("warning"));
     log.logError(QStringLiteral("host said: line1\nline2\x1b[31mred\r"));
     log.logEvent(QStringLiteral("crit"), Tavo::CRIT);
     log.logEvent(QStringLiteral("notice"), Tavo::NOTICE);
+    log.setGroupEnabled(group, false);
+    log.logDebug(group, QStringLiteral("after disabled"));
+    QCOMPARE(model.rowCount(), 0); // gathered, not yet inserted
 
     // What a host sent is shown with its control characters escaped.
     QTRY_COMPARE(rowsOf(model, {LogModel::SinkColumn, LogModel::GroupColumn, LogModel::TextColumn}),
                  QStringList({"Info||[Engine] message", "Debug|evil\\ngroup|tab\\there",
                               "Warning||warning", "Error||host said: line1\\nline2\\x1b[31mred\\r",
                               "Alarm|CRIT|crit", "Alarm|NOTICE|notice"}));
-    QCOMPARE(rowsOf(model, {0}, LogModel::SinkRole), QStringList({"0", "1", "2", "3", "4", "4"}));
-    QCOMPARE(rowsOf(model, {0}, LogModel::GroupRole),
-             QStringList({"-1", "0", "-1", "-1", "-1", "-1"}));
     QCOMPARE(rowsOf(model, {LogModel::TextColumn}, Qt::ForegroundRole),
              QStringList({"", "#808080", "#ff8000", "#ff0000", "#c00000", "#ffff00"}));
     for (const QString& time : rowsOf(model, {LogModel::TimeColumn}))
@@ -362,45 +263,6 @@ void TstAlarmAndLogModels::everySinkLandsWithItsSinkEscaped()
     QCOMPARE(filter.rowCount(), 1);
 }
 
-void TstAlarmAndLogModels::debugFollowsItsGroupTheSwitchAndTheFilter()
-{
-    LogModel model;
-    FilteredGuiLog log(&model);
-    QSignalSpy groupsChanged(&log, &AbstractLog::groupChanged);
-    const int socket = log.getGroupIndex(QStringLiteral("Engine Socket"));
-    const int blocking = log.getGroupIndex(QStringLiteral("Scheduler Blocking"));
-    QCOMPARE(groupsChanged.count(), 2);
-    QCOMPARE(log.groupNames(), QStringList({"Engine Socket", "Scheduler Blocking"}));
-
-    log.logDebug(socket, QStringLiteral("before enabled"));
-    log.setGroupEnabled(blocking, true);
-    QVERIFY(log.isDebugMode(blocking));
-    QVERIFY(!log.isDebugMode(socket));
-    log.logDebug(socket, QStringLiteral("socket trace"));
-    log.logDebug(blocking, QStringLiteral("blocking trace"));
-    log.logDebug(blocking + 1, QStringLiteral("unknown group"));
-    log.logDebug(-1, QStringLiteral("no group"));
-    log.setDebugMode(false);
-    log.logDebug(blocking, QStringLiteral("global switch off"));
-    log.setDebugMode(true);
-    log.setPlainFilter(QStringLiteral("KEEP"));
-    log.logDebug(blocking, QStringLiteral("dropped by the filter"));
-    log.logDebug(blocking, QStringLiteral("debug to keep"));
-    log.logMessage(QStringLiteral("message dropped"));
-    log.logMessage(QStringLiteral("message to keep"));
-    // Warnings, errors and events are never filtered away.
-    log.logWarning(QStringLiteral("warning"));
-    log.setGroupEnabled(blocking, false);
-    log.logDebug(blocking, QStringLiteral("keep: after disabled"));
-    log.setGroupEnabled(7, true); // no such group: nothing to switch, nothing breaks
-    log.logError(QStringLiteral("error"));
-
-    QTRY_COMPARE(
-        rowsOf(model, {LogModel::GroupColumn, LogModel::TextColumn}),
-        QStringList({"Scheduler Blocking|blocking trace", "Scheduler Blocking|debug to keep",
-                     "|message to keep", "|warning", "|error"}));
-}
-
 void TstAlarmAndLogModels::ringDropsTheOldest_data()
 {
     QTest::addColumn<int>("capacity");
@@ -408,9 +270,7 @@ void TstAlarmAndLogModels::ringDropsTheOldest_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("removed"); // first and last row of each removal
 
-    QTest::newRow("fits") << 5 << "ab c" << QStringLiteral("abc") << QString();
     QTest::newRow("full-exactly") << 3 << "abc" << QStringLiteral("abc") << QString();
-    QTest::newRow("one-over") << 3 << "abc d" << QStringLiteral("bcd") << "0 0";
     QTest::newRow("partly-full-then-over") << 4 << "ab cde" << QStringLiteral("bcde") << "0 0";
     QTest::newRow("batch-larger-than-ring") << 3 << "ab cdefg" << QStringLiteral("efg") << "0 1";
     QTest::newRow("wraps-many-times") << 2 << "a b c d e" << QStringLiteral("de") << "0 0 0 0 0 0";
@@ -424,7 +284,6 @@ void TstAlarmAndLogModels::ringDropsTheOldest()
     QFETCH(QString, removed);
 
     LogModel model(nullptr, capacity);
-    QCOMPARE(model.capacity(), capacity);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy removals(&model, &QAbstractItemModel::rowsRemoved);
@@ -442,21 +301,6 @@ void TstAlarmAndLogModels::ringDropsTheOldest()
     QCOMPARE(firstLast.join(QLatin1Char(' ')), removed);
 }
 
-void TstAlarmAndLogModels::aFloodIsInsertedAtOnce()
-{
-    LogModel model;
-    LogFilterModel filter;
-    filter.setSourceModel(&model);
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    for (int i = 0; i < 10000; ++i)
-        model.append(LogModel::Debug, 0, QStringLiteral("line %1").arg(i));
-    QCOMPARE(model.rowCount(), 0); // gathered, not yet inserted
-    QTRY_COMPARE(model.rowCount(), 10000);
-    QCOMPARE(inserted.count(), 1);
-    QCOMPARE(filter.rowCount(), 10000);
-    QCOMPARE(textsOf(model).last(), QStringLiteral("line 9999"));
-}
-
 void TstAlarmAndLogModels::filter_data()
 {
     QTest::addColumn<QString>("hidden"); // sinks
@@ -471,8 +315,6 @@ void TstAlarmAndLogModels::filter_data()
     row("everything", "", -1, "",
         "Connected to host, socket opened, scheduler Blocked, Class defined twice, File BAD, "
         "[EventMonitor] State: CRIT");
-    row("no-debug", "Debug", -1, "",
-        "Connected to host, Class defined twice, File BAD, [EventMonitor] State: CRIT");
     row("errors-and-events", "Message Debug Warning", -1, "",
         "File BAD, [EventMonitor] State: CRIT");
     row("group-1", "", 1, "",
@@ -480,11 +322,8 @@ void TstAlarmAndLogModels::filter_data()
         "[EventMonitor] State: CRIT");
     row("group-1-debug-only", "Message Warning Error Event", 1, "", "scheduler Blocked");
     row("search-ignores-case", "", -1, "bad", "File BAD");
-    row("search-in-upper-case", "", -1, "BLOCKED", "scheduler Blocked");
     row("search-and-group", "", 0, "o",
         "Connected to host, socket opened, [EventMonitor] State: CRIT");
-    row("search-and-sink", "Error", -1, "bad", "");
-    row("nothing-matches", "", -1, "zzz", "");
 }
 
 void TstAlarmAndLogModels::filter()
@@ -517,18 +356,11 @@ void TstAlarmAndLogModels::filter()
     filter.setSearchText(search);
     QCOMPARE(textsOf(filter).join(QStringLiteral(", ")), expected);
 
-    // Entries arriving later go through the same filter.
-    model.append(LogModel::Error, -1, QStringLiteral("File BAD again"));
-    QTRY_COMPARE(model.rowCount(), 7);
-    const bool shown = !hidden.contains(QLatin1String("Error")) &&
-        QStringLiteral("File BAD again").contains(search, Qt::CaseInsensitive);
-    QCOMPARE(textsOf(filter).contains(QStringLiteral("File BAD again")), shown);
-
     // Back to everything.
     showHidden(true);
     filter.setGroup(-1);
     filter.setSearchText(QString());
-    QCOMPARE(filter.rowCount(), 7);
+    QCOMPARE(filter.rowCount(), 6);
 }
 
 void TstAlarmAndLogModels::notifierLogsWhatItCannotSendAndPlaysOnlyWhenEnabled()
@@ -546,22 +378,6 @@ void TstAlarmAndLogModels::notifierLogsWhatItCannotSendAndPlaysOnlyWhenEnabled()
              QStringList({"E-mail to ops@example.org not sent (no sender configured): PSU\\ntemp",
                           "SMS to ops@example.org not sent (no sender configured): PSU\\ntemp"}));
     QCOMPARE(log.entries().size(), 2);
-
-    // With a sender the notice goes there, as it was written, and is not logged.
-    log.clear();
-    QStringList delivered;
-    notifier.setEmailSender([&](const QString& to, const QString& what) {
-        delivered << QStringLiteral("e-mail to %1: %2").arg(to, what);
-    });
-    notifier.setSmsSender([&](const QString& to, const QString& what) {
-        delivered << QStringLiteral("SMS to %1: %2").arg(to, what);
-    });
-    notifier.sendEmail(address, text);
-    notifier.sendSms(address, text);
-    QCOMPARE(
-        delivered,
-        QStringList({"e-mail to ops@example.org: PSU\ntemp", "SMS to ops@example.org: PSU\ntemp"}));
-    QVERIFY(log.entries().isEmpty());
 
     // Without a log nothing breaks.
     share::pLog = nullptr;

@@ -8,16 +8,11 @@
 #include "client_fixture.h"
 #include "config_archive.h"
 #include "raw_zip.h"
-#include "share_restorer.h"
 
 #include "connections/engine.h"
 #include "connections/engine_box.h"
 #include "foundation/app_shared.h"
 
-#include <QAbstractItemModelTester>
-#include <QDirIterator>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QtTest>
 
 namespace {
@@ -94,7 +89,7 @@ void TstClientConfig::watchedHostShowsItsDevicesPresence()
     QVERIFY(fx.simulatorRunning());
     NodeAttr* node = fx.addSimulatorHost();
     QVERIFY(node);
-    fx.startMonitors();
+    fx.kernel->startMonitors(nullptr);
     BoardModel model(fx.kernel->boardController.get());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     // "<name>|<state>|<presence>" per row.
@@ -172,45 +167,33 @@ void TstClientConfig::hostileArchiveIsRefused_data()
 {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("symlink");
     QTest::addColumn<qint64>("declaredSize"); // -1: the true one
     QTest::addColumn<bool>("refusedWhole"); // else only the entry is refused
 
     const auto row = [](const char* tag, const char* name, const char* content, bool whole,
-                        bool symlink = false, qint64 declaredSize = -1) {
-        QTest::newRow(tag) << QByteArray(name) << QByteArray(content) << symlink << declaredSize
-                           << whole;
+                        qint64 declaredSize = -1) {
+        QTest::newRow(tag) << QByteArray(name) << QByteArray(content) << declaredSize << whole;
     };
+    // How the archive's own paths are refused is the zip helpers' to check;
+    // here, that one such entry refuses the whole set.
     const char* xml = "<observer_list/>";
     row("climbs", "../evil.xml", xml, true);
-    row("climbs-from-board", "xml_observed_board/../../evil.xml", xml, true);
-    row("absolute", "@OUT@/evil.xml", xml, true);
-    row("link-out", "xml_observed_board", "@OUT@", true, true);
-    row("too-large", "xml_observed_board/big.xml", xml, true, false,
-        ConfigArchive::MaxUnpackedSize + 1);
+    row("too-large", "xml_observed_board/big.xml", xml, true, ConfigArchive::MaxUnpackedSize + 1);
     row("outside-the-set", "autostart/evil.desktop", "[Desktop Entry]", false);
     row("hidden-board-file", "xml_observed_board/.evil.xml", xml, false);
     row("board-file-no-xml", "xml_observed_board/run.sh", xml, false);
     row("wrong-document", "tavo_action_list.xml", "<hostgraph/>", false);
-    row("no-document", "tavo_flap_damping.xml", "#!/bin/sh", false);
 }
 
 void TstClientConfig::hostileArchiveIsRefused()
 {
     QFETCH(QByteArray, name);
     QFETCH(QByteArray, content);
-    QFETCH(bool, symlink);
     QFETCH(qint64, declaredSize);
     QFETCH(bool, refusedWhole);
     ShareRestorer restorer;
     QTemporaryDir dir;
-    const QString outside = dir.filePath(QStringLiteral("outside"));
-    QDir().mkpath(outside);
-    name.replace("@OUT@", outside.toUtf8());
-    content.replace("@OUT@", outside.toUtf8());
-    QList<RawEntry> entries {{"host_graph.xml", hostGraph}, {name, content, symlink}};
-    if (symlink)
-        entries.append({name + "/evil.xml", "<observer_list/>"});
+    QList<RawEntry> entries {{"host_graph.xml", hostGraph}, {name, content}};
     entries.last().declaredSize = declaredSize;
     const QString zip = writeFile(dir.filePath(QStringLiteral("hostile.zip")), rawZip(entries));
     QVERIFY(!zip.isEmpty());
@@ -222,15 +205,11 @@ void TstClientConfig::hostileArchiveIsRefused()
     ConfigArchive archive;
     QCOMPARE(archive.importFrom(zip), !refusedWhole);
 
-    QCOMPARE(filesBelow(outside), QStringList());
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("evil.xml"))));
-    const QStringList written = filesBelow(userRoot);
-    if (refusedWhole) {
-        QCOMPARE(written, QStringList());
+    QCOMPARE(filesBelow(userRoot),
+             refusedWhole ? QStringList()
+                          : QStringList({QDir(userRoot).relativeFilePath(user.hostGraphFile)}));
+    if (refusedWhole)
         QCOMPARE(archive.steps().size(), 1);
-    } else {
-        QCOMPARE(written, QStringList({QDir(userRoot).relativeFilePath(user.hostGraphFile)}));
-    }
     QStringList refusals;
     for (const Step& step : archive.steps()) {
         if (step.outcome == Step::Failed)

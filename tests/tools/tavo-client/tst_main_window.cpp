@@ -22,7 +22,6 @@
 
 #include <QDockWidget>
 #include <QLineEdit>
-#include <QTranslator>
 #include <QTreeView>
 #include <QtTest>
 
@@ -69,14 +68,6 @@ struct WindowFixture : ClientFixture
     std::unique_ptr<MainWindow> window;
 };
 
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? path
-                                                                                    : QString();
-}
-
 TemplateActions* templateActions(const WindowFixture& fx)
 {
     return fx.window->findChild<TemplateActions*>();
@@ -90,11 +81,9 @@ class TstMainWindow : public QObject
 
 private Q_SLOTS:
     void alarmShowsInThePanelWhileTheWindowIsShown();
-    void writeThroughTheEditorReachesTheHost();
-    void viewerCannotEditNorApplyATemplate();
+    void onlyAWriterEditsAndTheWriteReachesTheHost();
     void windowSpeaksRussianWhenAsked();
-    void templateStepsShowWhatWasWritten();
-    void deviceValuesBecomeATemplate();
+    void templatesShowTheirStepsAndDeviceValuesBecomeOne();
     void profileRunsOverTheSelectedHosts();
 };
 
@@ -106,7 +95,6 @@ void TstMainWindow::alarmShowsInThePanelWhileTheWindowIsShown()
     QVERIFY(fx.showDevice(QStringLiteral("PSU_0001")));
     QTRY_VERIFY_WITH_TIMEOUT(fx.window->alarmModel()->rowCount() > 0, 30000);
     const QModelIndex first = fx.window->alarmModel()->index(0, AlarmModel::SeverityColumn);
-    QVERIFY(first.data(AlarmModel::SeverityRole).toInt() >= 0);
     QCOMPARE(fx.window->alarmModel()->severityOfHost(fx.host->key()),
              first.data(AlarmModel::SeverityRole).toInt());
 
@@ -117,43 +105,25 @@ void TstMainWindow::alarmShowsInThePanelWhileTheWindowIsShown()
     QVERIFY(fx.window->paramModel()->isActive());
 }
 
-void TstMainWindow::writeThroughTheEditorReachesTheHost()
-{
-    WindowFixture fx;
-    QVERIFY(fx.kernel->setUser(QStringLiteral("engineer"), nullptr));
-    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
-    const QModelIndex label =
-        fx.window->paramModel()->indexOf(QStringLiteral("label"), ParamModel::ValueColumn);
-    QVERIFY(label.isValid());
-    QTRY_VERIFY_WITH_TIMEOUT(label.data().isValid(), 10000);
-
-    // As an operator does: open the editor, type, commit.
-    QTreeView* view = fx.window->paramView();
-    view->setCurrentIndex(label);
-    view->edit(label);
-    auto* editor = view->findChild<QLineEdit*>();
-    QVERIFY(editor);
-    editor->setText(QStringLiteral("Uplink-7"));
-    QTest::keyClick(editor, Qt::Key_Return);
-
-    QTRY_VERIFY_WITH_TIMEOUT(fx.simulatorOutput().contains(QLatin1String(".label written")), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")), QStringLiteral("Uplink-7"),
-                              10000);
-}
-
-void TstMainWindow::viewerCannotEditNorApplyATemplate()
+void TstMainWindow::onlyAWriterEditsAndTheWriteReachesTheHost()
 {
     WindowFixture fx;
     QVERIFY(fx.kernel->setUser(QStringLiteral("viewer"), nullptr));
     QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
     const QModelIndex label =
         fx.window->paramModel()->indexOf(QStringLiteral("label"), ParamModel::ValueColumn);
-    QVERIFY(!(label.flags() & Qt::ItemIsEditable));
+    QVERIFY(label.isValid());
+    QTRY_VERIFY_WITH_TIMEOUT(label.data().isValid(), 10000);
+    // The time is of the reads the window's model has seen, which follow its
+    // tickets.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !label.siblingAtColumn(ParamModel::LastReadColumn).data().toString().isEmpty(), 15000);
+    QCOMPARE(label.siblingAtColumn(ParamModel::AccessColumn).data().toString(),
+             QStringLiteral("RW"));
     QTreeView* view = fx.window->paramView();
     view->setCurrentIndex(label);
     view->edit(label);
     QVERIFY(!view->findChild<QLineEdit*>());
-
     StepDialog* dialog =
         templateActions(fx)->applyTemplate(QStringLiteral(TAVO_DEMO_DIR "/template_e1.xml"));
     QCOMPARE(stepsOf(dialog->steps()),
@@ -163,6 +133,20 @@ void TstMainWindow::viewerCannotEditNorApplyATemplate()
                      ->indexOf(QLatin1String(param), ParamModel::ValueColumn)
                      .data(ParamModel::WritePendingRole)
                      .toBool());
+
+    // As an operator does: open the editor, type, commit.
+    QVERIFY(fx.kernel->setUser(QStringLiteral("engineer"), nullptr));
+    view->edit(label);
+    auto* editor = view->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    editor->setText(QStringLiteral("Uplink-7"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(fx.simulatorOutput().contains(QLatin1String(".label written")), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")), QStringLiteral("Uplink-7"),
+                              10000);
+    // Marked as waiting when written (as the model's own test shows), no
+    // longer once read back.
+    QTRY_VERIFY_WITH_TIMEOUT(!label.data(ParamModel::WritePendingRole).toBool(), 10000);
 }
 
 void TstMainWindow::windowSpeaksRussianWhenAsked()
@@ -185,35 +169,7 @@ void TstMainWindow::windowSpeaksRussianWhenAsked()
         QStringLiteral("Последнее чтение"));
 }
 
-void TstMainWindow::templateStepsShowWhatWasWritten()
-{
-    WindowFixture fx;
-    QVERIFY(fx.kernel->setUser(QStringLiteral("engineer"), nullptr));
-    QVERIFY(fx.showDevice(QStringLiteral("E1_0001")));
-    const QString path = writeFile(
-        fx.dir, QStringLiteral("mixed.xml"),
-        "<template>"
-        "<action><device class=\"E1\"/><param name=\"label\" type=\"ASCIIZ\" value=\"Set\"/>"
-        "</action>"
-        "<action><device class=\"PSU\"/><param name=\"load\" type=\"UINT\" value=\"1\"/>"
-        "</action>"
-        "<action><device class=\"E1\"/><param name=\"nosuch\" type=\"UINT\" value=\"1\"/>"
-        "</action>"
-        "</template>");
-
-    StepDialog* dialog = templateActions(fx)->applyTemplate(path);
-    QVERIFY(dialog->isVisible());
-    QVERIFY(dialog->isFinished());
-    QCOMPARE(stepsOf(dialog->steps()),
-             QStringList({"0: E1: label = Set", "2: PSU: load = 1 (for another device class)",
-                          "1: E1: nosuch = 1 (not accepted)"}));
-    QTRY_VERIFY_WITH_TIMEOUT(fx.simulatorOutput().contains(QLatin1String("E1_0001.label written")),
-                             10000);
-    QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")), QStringLiteral("Set"), 10000);
-    QVERIFY(!fx.simulatorOutput().contains(QLatin1String("load written")));
-}
-
-void TstMainWindow::deviceValuesBecomeATemplate()
+void TstMainWindow::templatesShowTheirStepsAndDeviceValuesBecomeOne()
 {
     WindowFixture fx;
     QVERIFY(fx.kernel->setUser(QStringLiteral("engineer"), nullptr));
@@ -234,6 +190,27 @@ void TstMainWindow::deviceValuesBecomeATemplate()
     }
     qDeleteAll(actions);
     QCOMPARE(labels, QStringList({QStringLiteral("Port A")}));
+
+    const QString mixed = fx.dir.writeFile(
+        QStringLiteral("mixed.xml"),
+        "<template>"
+        "<action><device class=\"E1\"/><param name=\"label\" type=\"ASCIIZ\" value=\"Set\"/>"
+        "</action>"
+        "<action><device class=\"PSU\"/><param name=\"load\" type=\"UINT\" value=\"1\"/>"
+        "</action>"
+        "<action><device class=\"E1\"/><param name=\"nosuch\" type=\"UINT\" value=\"1\"/>"
+        "</action>"
+        "</template>");
+    StepDialog* dialog = templateActions(fx)->applyTemplate(mixed);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(dialog->isFinished());
+    QCOMPARE(stepsOf(dialog->steps()),
+             QStringList({"0: E1: label = Set", "2: PSU: load = 1 (for another device class)",
+                          "1: E1: nosuch = 1 (not accepted)"}));
+    QTRY_VERIFY_WITH_TIMEOUT(fx.simulatorOutput().contains(QLatin1String("E1_0001.label written")),
+                             10000);
+    QTRY_COMPARE_WITH_TIMEOUT(fx.valueText(QStringLiteral("label")), QStringLiteral("Set"), 10000);
+    QVERIFY(!fx.simulatorOutput().contains(QLatin1String("load written")));
 
     // The other port takes the first one's values.
     QVERIFY(fx.showDevice(QStringLiteral("E1_0002")));
