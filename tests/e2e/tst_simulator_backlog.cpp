@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QNetworkDatagram>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUdpSocket>
@@ -22,13 +23,11 @@ constexpr int kDevices = 40;
 qint64 residentKiB(qint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).simplified().split(' ').value(0).toLongLong();
-    }
-    return -1;
+    status.open(QIODevice::ReadOnly);
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^VmRSS:\\s*(\\d+)"), QRegularExpression::MultilineOption)
+            .match(QString::fromLatin1(status.readAll()));
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
 }
 
 } // namespace
@@ -45,8 +44,6 @@ private Q_SLOTS:
     void overlongLineIsDroppedWhole();
 
 private:
-    QByteArray listAnswer();
-
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Simulator> m_simulator;
 };
@@ -68,10 +65,9 @@ void TstSimulatorBacklog::init()
     // Built with AddressSanitizer, the simulator would keep its freed memory
     // in quarantine, which would count as growth here.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
-                           QStringLiteral("quarantine_size_mb=0"));
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                           QStringLiteral(":quarantine_size_mb=0"));
     m_simulator =
         std::make_unique<Simulator>(QStringLiteral(TAVO_NESIM_BIN), QStringLiteral(TAVO_DEMO_DIR),
                                     file.fileName(), 0, environment);
@@ -79,24 +75,9 @@ void TstSimulatorBacklog::init()
              qPrintable(m_simulator->process.errorString() + m_simulator->out + m_simulator->err));
 }
 
-/// The answer to one LIST, from a client that reads everything.
-QByteArray TstSimulatorBacklog::listAnswer()
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, m_simulator->tcp);
-    if (!socket.waitForConnected(5000))
-        return QByteArray();
-    socket.write("LIST\nPING\n");
-    QByteArray received;
-    while (!received.endsWith("PONG\n") && socket.waitForReadyRead(5000))
-        received += socket.readAll();
-    received.chop(5);
-    return received;
-}
-
 void TstSimulatorBacklog::clientThatStopsReadingIsHeldBack()
 {
-    const QByteArray answer = listAnswer();
+    const QByteArray answer = ask(m_simulator->tcp, "LIST\n");
     QVERIFY(answer.startsWith("DEV "));
     const qint64 pid = m_simulator->process.processId();
     const qint64 before = residentKiB(pid);
@@ -140,7 +121,7 @@ void TstSimulatorBacklog::clientThatStopsReadingIsHeldBack()
 
 void TstSimulatorBacklog::answersToOneDatagramAreCapped()
 {
-    const QByteArray answer = listAnswer();
+    const QByteArray answer = ask(m_simulator->tcp, "LIST\n");
     QVERIFY(answer.startsWith("DEV "));
     QUdpSocket peer;
     QVERIFY(peer.bind(QHostAddress(QHostAddress::LocalHost), 0));

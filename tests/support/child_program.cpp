@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTest>
 
 ChildProgram::ChildProgram(const QString& binary, const QStringList& arguments,
@@ -44,30 +45,41 @@ int ChildProgram::count(const QString& pattern) const
 Simulator::Simulator(const QString& binary, const QString& demoDir, const QString& scenario,
                      quint16 tcpPort, const QProcessEnvironment& environment,
                      const QStringList& extra)
-    : ChildProgram(
-          binary,
-          arguments(demoDir, scenario, tcpPort, portDir.filePath(QStringLiteral("ports"))) + extra,
-          environment)
+    : ChildProgram(binary,
+                   QStringList {QStringLiteral("--classes=%1/xml_classes").arg(demoDir),
+                                QStringLiteral("--scenario=%1").arg(scenario),
+                                QStringLiteral("--port=%1").arg(tcpPort),
+                                QStringLiteral("--udp-port=0"),
+                                QStringLiteral("--port-file=%1").arg(portFile())} +
+                       extra,
+                   environment)
 {
-    const QString portFile = portDir.filePath(QStringLiteral("ports"));
-    if (!QTest::qWaitFor(
-            [&] {
-                return QFileInfo(portFile).size() > 0 || process.state() == QProcess::NotRunning;
-            },
-            20000))
-        return;
-    QFile file(portFile);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file(portFile());
+    const auto written = [&] {
+        return QFileInfo(file).size() > 0 || process.state() == QProcess::NotRunning;
+    };
+    if (!QTest::qWaitFor(written, 20000) || !file.open(QIODevice::ReadOnly))
         return;
     const QList<QByteArray> words = file.readAll().trimmed().split(' ');
     tcp = quint16(words.value(0).toUInt());
     udp = quint16(words.value(1).toUInt());
 }
 
-QStringList Simulator::arguments(const QString& demoDir, const QString& scenario, quint16 tcpPort,
-                                 const QString& portFile)
+QProcessEnvironment userEnvironment(const QString& folder)
 {
-    return {QStringLiteral("--classes=%1/xml_classes").arg(demoDir),
-            QStringLiteral("--scenario=%1").arg(scenario), QStringLiteral("--port=%1").arg(tcpPort),
-            QStringLiteral("--udp-port=0"), QStringLiteral("--port-file=%1").arg(portFile)};
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder);
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), folder + QStringLiteral("/data"));
+    return environment;
+}
+
+QByteArray ask(quint16 port, const QByteArray& request)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write(request + "PING\n");
+    QByteArray received;
+    while (!received.endsWith("PONG\n") && socket.waitForReadyRead(5000))
+        received += socket.readAll();
+    return received.endsWith("PONG\n") ? received.chopped(5) : QByteArray();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -42,6 +43,7 @@ public:
 // A base of its own: the folder must exist before the program is started.
 struct PortFileDir
 {
+    QString portFile() const { return portDir.filePath(QStringLiteral("ports")); }
     QTemporaryDir portDir;
 };
 
@@ -57,8 +59,13 @@ public:
 
     quint16 tcp = 0;
     quint16 udp = 0;
-
-private:
-    static QStringList arguments(const QString& demoDir, const QString& scenario, quint16 tcpPort,
-                                 const QString& portFile);
 };
+
+/// The system environment with the programs' per-user settings below
+/// @p folder and their per-user data (the history) below its data/, so that
+/// no run sees another's.
+QProcessEnvironment userEnvironment(const QString& folder);
+
+/// What a simulator on @p port answers to @p request, up to the PONG of a
+/// PING sent after it; empty when no PONG came within 5 s.
+QByteArray ask(quint16 port, const QByteArray& request);

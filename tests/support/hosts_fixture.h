@@ -23,14 +23,16 @@ public:
     ~HostsFixture() { share::engineBox = nullptr; }
 
     /// Host @p key (0: the next number) named "host<key>", at @p url
-    /// ("10.0.0.<key>" when empty); the log is cleared after its creation.
+    /// ("10.0.0.<key>" when empty), with @p protocol (none when empty); the
+    /// log is cleared after its creation.
     Engine* addEngine(const QString& url = QString(), int key = 0, quint16 port = 7000,
-                      const QString& type = QStringLiteral("none"))
+                      const QString& type = QStringLiteral("none"),
+                      const QString& protocol = QString())
     {
         key = key ? key : int(nodes.size()) + 1;
         nodes.emplace_back(std::make_unique<NodeAttr>(
             key, 0, QStringLiteral("host%1").arg(key), type,
-            url.isEmpty() ? QStringLiteral("10.0.0.%1").arg(key) : url, QString(), port, nullptr));
+            url.isEmpty() ? QStringLiteral("10.0.0.%1").arg(key) : url, protocol, port, nullptr));
         Engine* engine = box.createEngine(nodes.back().get());
         log.clear();
         return engine;

@@ -18,22 +18,12 @@ KernelFixture::~KernelFixture()
         share::classDb = nullptr;
 }
 
-QString KernelFixture::classesDir() const
-{
-    return dir.filePath(QStringLiteral("xml_classes"));
-}
-
 QString KernelFixture::writeClassFile(const QString& relative, const QByteArray& body) const
 {
     return writeRawClassFile(
         relative,
         QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<classlist>\n") + body +
             QByteArray("\n</classlist>\n"));
-}
-
-QString KernelFixture::writeRawClassFile(const QString& relative, const QByteArray& content) const
-{
-    return dir.writeFile(QStringLiteral("xml_classes/") + relative, content);
 }
 
 ClassDb* KernelFixture::loadClasses()

@@ -26,8 +26,11 @@ public:
     /// Writes @p body, wrapped in a classlist document, below xml_classes/.
     QString writeClassFile(const QString& relative, const QByteArray& body) const;
     /// Writes @p content as it stands below xml_classes/.
-    QString writeRawClassFile(const QString& relative, const QByteArray& content) const;
-    QString classesDir() const;
+    QString writeRawClassFile(const QString& relative, const QByteArray& content) const
+    {
+        return dir.writeFile(QStringLiteral("xml_classes/") + relative, content);
+    }
+    QString classesDir() const { return dir.filePath(QStringLiteral("xml_classes")); }
 
     /// A class database over xml_classes/, published as share::classDb for
     /// the life of the fixture.

@@ -12,23 +12,16 @@
 class ResourceDir
 {
 public:
-    ResourceDir();
-
     bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     /// Absolute path of @p relative below the directory.
-    QString filePath(const QString& relative) const;
+    QString filePath(const QString& relative) const { return m_dir.filePath(relative); }
 
     /// Writes @p content to @p relative, creating the folders on the way;
     /// returns the absolute path, or an empty text on failure.
     QString writeFile(const QString& relative, const QByteArray& content) const;
     /// Creates the folder @p relative; returns its absolute path.
     QString makeDir(const QString& relative) const;
-
-    /// Points the share paths at this directory as if the client had been
-    /// started from it with --resdir= and --plugdir= naming it. Use under a
-    /// ShareRestorer: it runs share::global_init().
-    void publishAsResources() const;
 
 private:
     QTemporaryDir m_dir;

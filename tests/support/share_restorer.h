@@ -1,15 +1,7 @@
 #pragma once
 
-#include <QString>
-
-class AbstractLog;
-class BoardController;
-class ClassDb;
-class EngineBox;
-class HostGraph;
-class HostTypeDb;
-class ProtocolManager;
-class QScriptEngine;
+#include <functional>
+#include <vector>
 
 /**
  * Takes a copy of every share global on construction and puts it back on
@@ -24,26 +16,11 @@ public:
     ShareRestorer(const ShareRestorer&) = delete;
     ShareRestorer& operator=(const ShareRestorer&) = delete;
 
-    /// The saved values; public so that one list serves both directions.
-    struct Values
-    {
-        QString applicationPath, resourcesPath, pluginsPath, protocolsPath;
-        QString xmlClassesPath, xmlNodeTypesPath, xmlDevBoardPath, xmlObservedBoard;
-        QString xmlUserListPath, xmlUserListFile, xmlHostGraphFile, docPath, filesPath, soundPath;
-        QString hostName, hostNameEnc, hostUrl, hostType, userType;
-        qint32 hostPort;
-        bool isPingUsing, isDebugMode, isSingleMode, isFullAccess, isSQLightUsing, isImportSettings;
-        qint32 multiNodeAttrsKey;
-        ClassDb* classDb;
-        HostTypeDb* hostTypeDb;
-        HostGraph* hostGraph;
-        EngineBox* engineBox;
-        ProtocolManager* protocolManager;
-        BoardController* boardController;
-        AbstractLog* pLog;
-        QScriptEngine* scriptEngine;
-    };
-
 private:
-    Values m_saved;
+    template<typename... T> void keep(T&... globals)
+    {
+        (m_restore.push_back([&globals, saved = globals] { globals = saved; }), ...);
+    }
+
+    std::vector<std::function<void()>> m_restore;
 };

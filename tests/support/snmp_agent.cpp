@@ -18,9 +18,7 @@ const int startAttempts = 5;
 quint16 freeUdpPort()
 {
     QUdpSocket socket;
-    if (!socket.bind(QHostAddress(QHostAddress::LocalHost), 0))
-        return 0;
-    return socket.localPort();
+    return socket.bind(QHostAddress(QHostAddress::LocalHost), 0) ? socket.localPort() : 0;
 }
 
 QProcessEnvironment netSnmpEnvironment(const QTemporaryDir& dir)
@@ -43,21 +41,6 @@ SnmpAgent::SnmpAgent()
     QDir(m_dir.path()).mkpath(QStringLiteral("conf"));
 }
 
-SnmpAgent::~SnmpAgent()
-{
-    stop();
-}
-
-QString SnmpAgent::configPath() const
-{
-    return m_dir.filePath(QStringLiteral("snmpd.conf"));
-}
-
-QString SnmpAgent::address() const
-{
-    return QStringLiteral("127.0.0.1:%1").arg(m_port);
-}
-
 bool SnmpAgent::writeConfig() const
 {
     QStringList lines = {
@@ -78,9 +61,8 @@ bool SnmpAgent::writeConfig() const
     };
 
     QFile file(configPath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n') > 0;
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+        file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n') > 0;
 }
 
 bool SnmpAgent::launch()
@@ -123,13 +105,10 @@ bool SnmpAgent::waitUntilAnswering()
         QByteArray out;
         if (own &&
             runTool(QStringLiteral("snmpget"),
-                    {QStringLiteral("-v2c"), QStringLiteral("-c"), readCommunity(),
-                     QStringLiteral("-t"), QStringLiteral("0.3"), QStringLiteral("-r"),
-                     QStringLiteral("0"), QStringLiteral("-On"), QStringLiteral("-Oqvt"), address(),
-                     sysUpTime},
-                    &out)) {
+                    {QStringLiteral("-t"), QStringLiteral("0.3"), QStringLiteral("-r"),
+                     QStringLiteral("0"), QStringLiteral("-Oqvt")},
+                    sysUpTime, out))
             return true;
-        }
         m_process->waitForFinished(100);
     }
     return false;
@@ -161,32 +140,20 @@ bool SnmpAgent::restart()
 
 void SnmpAgent::stop()
 {
-    if (!m_process)
-        return;
-    if (m_process->state() != QProcess::NotRunning) {
+    if (isRunning()) {
         m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
+        m_process->waitForFinished(5000);
     }
-    m_process.reset();
+    kill();
 }
 
 void SnmpAgent::kill()
 {
-    if (!m_process)
-        return;
-    if (m_process->state() != QProcess::NotRunning) {
+    if (isRunning()) {
         m_process->kill();
         m_process->waitForFinished(5000);
     }
     m_process.reset();
-}
-
-bool SnmpAgent::isRunning() const
-{
-    return m_process && m_process->state() != QProcess::NotRunning;
 }
 
 QByteArray SnmpAgent::log() const
@@ -195,28 +162,28 @@ QByteArray SnmpAgent::log() const
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool SnmpAgent::runTool(const QString& program, const QStringList& arguments, QByteArray* out) const
+bool SnmpAgent::runTool(const QString& program, const QStringList& options, const QString& oid,
+                        QByteArray& out) const
 {
     QProcess tool;
     tool.setProcessEnvironment(netSnmpEnvironment(m_dir));
-    tool.start(program, arguments);
+    tool.start(program,
+               QStringList {QStringLiteral("-v2c"), QStringLiteral("-c"), readCommunity(),
+                            QStringLiteral("-On")} +
+                   options + QStringList {address(), oid});
     if (!tool.waitForFinished(toolTimeoutMs)) {
         tool.kill();
         tool.waitForFinished(toolTimeoutMs);
         return false;
     }
-    if (out)
-        *out = tool.readAllStandardOutput();
+    out = tool.readAllStandardOutput();
     return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
 }
 
 QString SnmpAgent::getText(const QString& oid) const
 {
     QByteArray out;
-    if (!runTool(QStringLiteral("snmpget"),
-                 {QStringLiteral("-v2c"), QStringLiteral("-c"), readCommunity(),
-                  QStringLiteral("-On"), QStringLiteral("-Oqvt"), address(), oid},
-                 &out))
+    if (!runTool(QStringLiteral("snmpget"), {QStringLiteral("-Oqvt")}, oid, out))
         return QString();
     const QString value = QString::fromUtf8(out).trimmed();
     if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
@@ -227,13 +194,9 @@ QString SnmpAgent::getText(const QString& oid) const
 QStringList SnmpAgent::walk(const QString& oid) const
 {
     QByteArray out;
-    if (!runTool(QStringLiteral("snmpwalk"),
-                 {QStringLiteral("-v2c"), QStringLiteral("-c"), readCommunity(),
-                  QStringLiteral("-On"), QStringLiteral("-Oqt"), address(), oid},
-                 &out)) {
-        return {};
-    }
     QStringList lines;
+    if (!runTool(QStringLiteral("snmpwalk"), {QStringLiteral("-Oqt")}, oid, out))
+        return lines;
     for (const QByteArray& line : out.split('\n')) {
         const QString text = QString::fromUtf8(line).trimmed();
         if (!text.isEmpty())

@@ -28,7 +28,7 @@ class SnmpAgent
 {
 public:
     SnmpAgent();
-    ~SnmpAgent();
+    ~SnmpAgent() { stop(); }
     SnmpAgent(const SnmpAgent&) = delete;
     SnmpAgent& operator=(const SnmpAgent&) = delete;
 
@@ -50,12 +50,12 @@ public:
     void stop();
     /// SIGKILL: the agent vanishes as a crashed or unplugged host does.
     void kill();
-    bool isRunning() const;
+    bool isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
 
     /// 0 until the first successful start().
     quint16 port() const { return m_port; }
     /// "127.0.0.1:<port>", the agent address as the Net-SNMP tools take it.
-    QString address() const;
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
 
     /// The value of one object as `snmpget -On -Oqvt` prints it, trimmed and
     /// without the double quotes around strings: TimeTicks as a plain number,
@@ -69,12 +69,13 @@ public:
     QByteArray log() const;
 
 private:
-    QString configPath() const;
+    QString configPath() const { return m_dir.filePath(QStringLiteral("snmpd.conf")); }
     bool launch();
     bool waitUntilAnswering();
-    /// Runs a Net-SNMP tool against the agent; false when it failed or did
-    /// not finish in time.
-    bool runTool(const QString& program, const QStringList& arguments, QByteArray* out) const;
+    /// Runs a Net-SNMP tool on @p oid of the agent; false when it failed or
+    /// did not finish in time.
+    bool runTool(const QString& program, const QStringList& options, const QString& oid,
+                 QByteArray& out) const;
     bool writeConfig() const;
 
     QTemporaryDir m_dir;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -14,7 +13,7 @@ public:
     /// @p database: the file for QSQLITE, the database's name for QPSQL.
     SqlConnection(const QString& driver, const QString& database, const QString& host = QString(),
                   int port = -1, const QString& user = QString())
-        : m_name(QStringLiteral("test-sql-%1").arg(++serial()))
+        : m_name(QStringLiteral("test-sql-%1").arg(++s_serial))
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_name);
         db.setDatabaseName(database);
@@ -32,35 +31,16 @@ public:
     SqlConnection& operator=(const SqlConnection&) = delete;
 
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
-    bool isOpen() const { return db().isOpen(); }
-    /// Why the last statement or the opening failed.
-    QString error() const { return m_error.isEmpty() ? db().lastError().text() : m_error; }
     /// The first value of @p sql; invalid when it fails or gives no row.
     QVariant value(const QString& sql)
     {
         QSqlQuery query(db());
-        return run(query, sql) && query.next() ? query.value(0) : QVariant();
+        return query.exec(sql) && query.next() ? query.value(0) : QVariant();
     }
-    bool exec(const QString& sql)
-    {
-        QSqlQuery query(db());
-        return run(query, sql);
-    }
+    bool exec(const QString& sql) { return QSqlQuery(db()).exec(sql); }
 
 private:
-    static int& serial()
-    {
-        static int n = 0;
-        return n;
-    }
-    bool run(QSqlQuery& query, const QString& sql)
-    {
-        if (query.exec(sql))
-            return true;
-        m_error = sql + QStringLiteral(": ") + query.lastError().text();
-        return false;
-    }
+    static inline int s_serial = 0;
 
     QString m_name;
-    QString m_error;
 };

@@ -26,13 +26,19 @@ public:
         Tavo::AlarmType alarm = Tavo::NORM;
     };
 
-    explicit TestLog(QObject* parent = nullptr);
+    using AbstractLog::AbstractLog;
 
-    void logMessage(const QString& text) override;
-    void logDebug(int group, const QString& text) override;
-    void logWarning(const QString& text) override;
-    void logError(const QString& text) override;
-    void logEvent(const QString& text, Tavo::AlarmType type) override;
+    void logMessage(const QString& text) override { m_entries.append({Sink::Message, text}); }
+    void logDebug(int group, const QString& text) override
+    {
+        m_entries.append({Sink::Debug, text, group});
+    }
+    void logWarning(const QString& text) override { m_entries.append({Sink::Warning, text}); }
+    void logError(const QString& text) override { m_entries.append({Sink::Error, text}); }
+    void logEvent(const QString& text, Tavo::AlarmType type) override
+    {
+        m_entries.append({Sink::Event, text, -1, type});
+    }
 
     const QList<Entry>& entries() const { return m_entries; }
     QStringList texts(Sink sink) const;
@@ -51,7 +57,10 @@ public:
     void setRegExpFilter(const QRegExp& regExp);
     void setFilterOn(bool on) { filterOn = on; }
     int groupCount() const { return groups.size(); }
-    QString groupName(int group) const;
+    QString groupName(int group) const
+    {
+        return group >= 0 && group < groups.size() ? groups.at(group)->name : QString();
+    }
 
 private:
     QList<Entry> m_entries;
