@@ -45,16 +45,19 @@ qint64 OpenFilesLimit::hostsThatFit(qint64 limit)
 
 bool OpenFilesLimit::checkHosts(int hosts)
 {
-    const qint64 limit = current();
-    if (limit < 0 || hosts <= hostsThatFit(limit))
+    // One reading for both figures of the warning: a second one could fail
+    // alone and tell the operator the system allows no file at all.
+    rlimit limits {};
+    if (getrlimit(RLIMIT_NOFILE, &limits) != 0)
         return true;
-    rlimit system {};
-    getrlimit(RLIMIT_NOFILE, &system);
+    const qint64 limit = asLimit(limits.rlim_cur);
+    if (hosts <= hostsThatFit(limit))
+        return true;
     tavolog::warning(tr("The process may open %1 files (the system allows at most %2): about %3 "
                         "of the %4 hosts can be connected at once. Raise the hard limit of open "
                         "files (ulimit -Hn, limits.conf) to watch them all.")
                          .arg(limit)
-                         .arg(asLimit(system.rlim_max))
+                         .arg(asLimit(limits.rlim_max))
                          .arg(hostsThatFit(limit))
                          .arg(hosts));
     return false;
