@@ -63,19 +63,16 @@ QByteArray fromOid(const oid* name, size_t length)
 // Without a log handler of its own the library writes a line to stderr for
 // every malformed PDU: a peer sending garbage would fill the operator's
 // terminal. A damaged datagram is dropped here and its request retried, so
-// those lines tell nothing.
-void quietLibrary()
-{
-    static const bool quiet = netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_EMERG);
-    Q_UNUSED(quiet)
-}
+// those lines tell nothing. Done once as the codec is loaded, not on every
+// datagram.
+[[maybe_unused]] const bool libraryQuiet =
+    netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_EMERG);
 
 // The library keeps its defaults in globals that snmp_sess_init() sets up
 // once; no configuration file and no MIB is read.
 netsnmp_session& session()
 {
     static netsnmp_session prototype = [] {
-        quietLibrary();
         netsnmp_session s;
         snmp_sess_init(&s);
         return s;
@@ -234,7 +231,6 @@ bool decode(const char* data, int size, Message& message)
 {
     if (!data || size <= 0)
         return false;
-    quietLibrary();
     u_char community[256];
     size_t communityLength = sizeof community;
     long version = -1;
