@@ -16,8 +16,7 @@ QByteArray rawZip(const QList<RawEntry>& entries)
             crc32(0, reinterpret_cast<const Bytef*>(e.data.constData()), uInt(e.data.size())));
         // The bare deflate stream: qCompress adds 4 bytes of size and zlib's
         // 2-byte header and 4-byte checksum around it.
-        const QByteArray wrapped = qCompress(e.data);
-        const QByteArray payload = e.deflate ? wrapped.mid(6, wrapped.size() - 10) : e.data;
+        const QByteArray payload = e.deflate ? qCompress(e.data).chopped(4).mid(6) : e.data;
         const quint16 method = e.deflate ? 8 : 0;
         const quint32 declared = quint32(e.declaredSize < 0 ? e.data.size() : e.declaredSize);
         // Signature, version needed, flags, method, time and date, sizes,
